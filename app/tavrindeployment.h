@@ -1,0 +1,17 @@
+#ifndef TAVRINDEPLOYMENT_H
+#define TAVRINDEPLOYMENT_H
+
+#include <QtCore/qstring.h>
+
+// The deployment constants of this build. The web API host and the product web site host may
+// be overridden at start through the environment (TAVRIN_API_HOST, TAVRIN_SITE_HOST), each a
+// "host" or "host:port"; the automatic-selection host name is fixed at build time.
+
+QString tavrinApiHost();
+QString tavrinSiteHost();
+QString tavrinAutoHostname();
+
+// The key of the web API, the last path segment of the get_list and get_ip calls.
+extern const char tavrinApiKey[];
+
+#endif // TAVRINDEPLOYMENT_H

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and demonstrating Tavrin Client needs,
+# when it is missing. Safe to run again. Needs root or sudo.
+set -euo pipefail
+
+PACKAGES=(
+    # toolchain
+    build-essential cmake pkg-config ccache clang libclang-rt-14-dev
+    # Qt 5
+    qtbase5-dev qtbase5-dev-tools libqt5svg5-dev
+    # stand-in web API and the tests' HTTP servers
+    libcpp-httplib-dev
+    # benchmarks
+    libbenchmark-dev
+    # fonts the program loads from its "Fonts" folder
+    fonts-roboto-unhinted
+    # desktop entry check for the autostart entry
+    desktop-file-utils
+    # real-window tests and the demo: X server, tray host, input and window tools
+    xvfb xauth trayer xdotool x11-utils x11-apps libx11-dev imagemagick
+)
+
+missing=()
+for package in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "install-deps: all packages present"
+    exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+echo "install-deps: installing ${missing[*]}"
+$SUDO apt-get update
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"

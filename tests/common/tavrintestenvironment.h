@@ -1,0 +1,54 @@
+#ifndef TAVRINTESTENVIRONMENT_H
+#define TAVRINTESTENVIRONMENT_H
+
+#include <QtCore/qstring.h>
+#include <QtCore/qtemporarydir.h>
+
+// Points HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME, XDG_RUNTIME_DIR and TMPDIR at
+// folders inside one fresh temporary folder, so that a test never touches the real user's
+// files or sockets. Constructed before the application object (see TAVRIN_TEST_MAIN).
+class TavrinTestEnvironment
+{
+public:
+    TavrinTestEnvironment();
+    ~TavrinTestEnvironment();
+
+    static TavrinTestEnvironment *instance();
+
+    QString root() const { return m_dir.path(); }
+    QString home() const;
+    QString configHome() const;
+    QString runtimeDir() const;
+    QString tempDir() const;
+
+    // Where a test writes files for a person to look at (PNG renderings, screenshots).
+    static QString artifactDir();
+    // The build's programs, empty when not built.
+    static QString simProgram();
+    static QString clientProgram();
+    static QString sourceDir();
+    static QString buildDir();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+#define TAVRIN_TEST_MAIN_IMPL(AppClass, TestObject)                                                \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                        \
+            qputenv("QT_QPA_PLATFORM", "offscreen");                                               \
+        TavrinTestEnvironment environment;                                                         \
+        AppClass app(argc, argv);                                                                  \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
+        TestObject tc;                                                                             \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }
+
+// A test main() for widget tests (offscreen platform unless the caller chose one).
+#define TAVRIN_TEST_MAIN(TestObject) TAVRIN_TEST_MAIN_IMPL(QApplication, TestObject)
+// A test main() for tests that need no GUI.
+#define TAVRIN_TEST_GUILESS_MAIN(TestObject) TAVRIN_TEST_MAIN_IMPL(QCoreApplication, TestObject)
+
+#endif // TAVRINTESTENVIRONMENT_H
