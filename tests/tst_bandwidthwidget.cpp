@@ -1,0 +1,402 @@
+#include "qvpnbandwidthwidget.h"
+#include "tavrintestenvironment.h"
+
+#include <QtCore/qlocale.h>
+#include <QtGui/qimage.h>
+#include <QtTest/qtest.h>
+#include <QtWidgets/qapplication.h>
+
+#include <cmath>
+
+static const QRgb background = qRgb(247, 247, 250);
+static const QRgb grid = qRgb(226, 226, 226);
+static const QRgb blueUpload = qRgb(66, 175, 226);
+static const QRgb blueDownload = qRgb(133, 201, 225);
+static const QRgb redUpload = qRgb(239, 86, 75);
+static const QRgb redDownload = qRgb(235, 128, 122);
+
+class tst_BandwidthWidget : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void formatBandwidth_data();
+    void formatBandwidth();
+    void formatIgnoresLocale();
+    void scaleTop_data();
+    void scaleTop();
+    void maximumFollowsKeptSamples();
+    void level_data();
+    void level();
+    void trimming_data();
+    void trimming();
+    void widthChangeAloneDoesNotTrim();
+    void emptyGraph();
+    void barsAndPalettes_data();
+    void barsAndPalettes();
+    void barLevels();
+    void arrowsFollowNewestSample();
+    void fullGraphBars();
+    void labelBaselines();
+    void realisticSeries();
+
+private:
+    static QImage render(QVPNBandwidthWidget &widget);
+    static bool isTextPixel(QRgb pixel);
+    static QPair<int, int> textRows(const QImage &image, const QRect &area);
+};
+
+QImage tst_BandwidthWidget::render(QVPNBandwidthWidget &widget)
+{
+    QImage image(widget.size(), QImage::Format_RGB32);
+    image.fill(Qt::black);
+    widget.render(&image);
+    return image;
+}
+
+bool tst_BandwidthWidget::isTextPixel(QRgb pixel)
+{
+    return pixel != background && pixel != grid;
+}
+
+// The first and last rows within area that hold text pixels; (-1, -1) when there are none.
+QPair<int, int> tst_BandwidthWidget::textRows(const QImage &image, const QRect &area)
+{
+    int first = -1;
+    int last = -1;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (isTextPixel(image.pixel(x, y))) {
+                if (first < 0)
+                    first = y;
+                last = y;
+                break;
+            }
+        }
+    }
+    return qMakePair(first, last);
+}
+
+void tst_BandwidthWidget::formatBandwidth_data()
+{
+    QTest::addColumn<quint64>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << Q_UINT64_C(0) << "0.00bits";
+    QTest::newRow("one") << Q_UINT64_C(1) << "10.00bits";
+    QTest::newRow("last bits") << Q_UINT64_C(10) << "100.00bits";
+    QTest::newRow("first Kbit") << Q_UINT64_C(11) << "0.11Kbit";
+    QTest::newRow("last Kbit") << Q_UINT64_C(10000) << "100.00Kbit";
+    QTest::newRow("first Mbit") << Q_UINT64_C(10001) << "0.10Mbit";
+    QTest::newRow("half scale") << Q_UINT64_C(50000) << "0.50Mbit";
+    QTest::newRow("lowest scale") << Q_UINT64_C(100000) << "1.00Mbit";
+    QTest::newRow("last Mbit") << Q_UINT64_C(10000000) << "100.00Mbit";
+    QTest::newRow("first Gbit") << Q_UINT64_C(10000001) << "0.10Gbit";
+    QTest::newRow("highest scale") << Q_UINT64_C(10000000000) << "100.00Gbit";
+    QTest::newRow("largest sample") << Q_UINT64_C(4294967295) << "42.95Gbit";
+    QTest::newRow("two decimals") << Q_UINT64_C(12345) << "0.12Mbit";
+    // Ten times this no longer fits in 64 bits; the text must not wrap around.
+    QTest::newRow("largest value") << Q_UINT64_C(18446744073709551615) << "184467440737.10Gbit";
+}
+
+void tst_BandwidthWidget::formatBandwidth()
+{
+    QFETCH(quint64, value);
+    QFETCH(QString, text);
+    QCOMPARE(::formatBandwidth(value), text);
+}
+
+void tst_BandwidthWidget::formatIgnoresLocale()
+{
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const QString text = ::formatBandwidth(12345678);
+    QLocale::setDefault(previous);
+    QCOMPARE(text, QStringLiteral("0.12Gbit"));
+}
+
+void tst_BandwidthWidget::scaleTop_data()
+{
+    QTest::addColumn<quint32>("largest");
+    QTest::addColumn<quint64>("top");
+    QTest::newRow("empty floor") << quint32(0) << Q_UINT64_C(100000);
+    const quint64 tops[] = {100000,
+                            200000,
+                            500000,
+                            1000000,
+                            2000000,
+                            5000000,
+                            10000000,
+                            20000000,
+                            50000000,
+                            100000000,
+                            200000000,
+                            500000000,
+                            Q_UINT64_C(10000000000)};
+    for (int i = 0; i + 1 < int(sizeof(tops) / sizeof(tops[0])); ++i) {
+        const quint32 boundary = quint32(tops[i]);
+        QTest::addRow("%u", boundary) << boundary << tops[i];
+        QTest::addRow("%u", boundary + 1) << boundary + 1 << tops[i + 1];
+    }
+    QTest::newRow("largest sample") << quint32(4294967295u) << Q_UINT64_C(10000000000);
+}
+
+void tst_BandwidthWidget::scaleTop()
+{
+    QFETCH(quint32, largest);
+    QFETCH(quint64, top);
+    QVPNBandwidthWidget widget;
+    widget.resize(342, 150);
+    QCOMPARE(widget.scaleTop(), Q_UINT64_C(100000));
+    // The largest value may come as a download or as an upload.
+    widget.addSample(1, largest, 0);
+    QCOMPARE(widget.maximumValue(), qMax(largest, quint32(1024)));
+    QCOMPARE(widget.scaleTop(), top);
+    QVPNBandwidthWidget other;
+    other.resize(342, 150);
+    other.addSample(0, 5, largest);
+    QCOMPARE(other.scaleTop(), top);
+}
+
+void tst_BandwidthWidget::maximumFollowsKeptSamples()
+{
+    QVPNBandwidthWidget widget;
+    widget.resize(12, 150); // keeps two samples
+    QCOMPARE(widget.maximumValue(), quint32(1024));
+    widget.addSample(1, 3000000, 7);
+    widget.addSample(1, 10, 2500);
+    QCOMPARE(widget.maximumValue(), quint32(3000000));
+    QCOMPARE(widget.scaleTop(), Q_UINT64_C(5000000));
+    widget.addSample(1, 10, 20);
+    QCOMPARE(widget.maximumValue(), quint32(2500));
+    widget.addSample(1, 1000, 900);
+    QCOMPARE(widget.maximumValue(), quint32(1024));
+    QCOMPARE(widget.scaleTop(), Q_UINT64_C(100000));
+}
+
+void tst_BandwidthWidget::level_data()
+{
+    QTest::addColumn<quint64>("value");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<quint64>("top");
+    QTest::addColumn<int>("level");
+    QTest::newRow("zero at bottom") << Q_UINT64_C(0) << 150 << Q_UINT64_C(100000) << 150;
+    QTest::newRow("top at zero") << Q_UINT64_C(100000) << 150 << Q_UINT64_C(100000) << 0;
+    QTest::newRow("half") << Q_UINT64_C(50000) << 150 << Q_UINT64_C(100000) << 75;
+    QTest::newRow("truncated") << Q_UINT64_C(1) << 150 << Q_UINT64_C(100000) << 149;
+    QTest::newRow("large top") << Q_UINT64_C(4294967295) << 150 << Q_UINT64_C(10000000000) << 85;
+}
+
+void tst_BandwidthWidget::level()
+{
+    QFETCH(quint64, value);
+    QFETCH(int, height);
+    QFETCH(quint64, top);
+    QFETCH(int, level);
+    QCOMPARE(bandwidthLevel(value, height, top), level);
+}
+
+void tst_BandwidthWidget::trimming_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("additions");
+    QTest::addColumn<int>("kept");
+    QTest::newRow("width 0") << 0 << 3 << 0;
+    QTest::newRow("width 1") << 1 << 3 << 1;
+    QTest::newRow("width 6") << 6 << 3 << 1;
+    QTest::newRow("width 7") << 7 << 3 << 2;
+    QTest::newRow("form width, full") << 342 << 57 << 57;
+    QTest::newRow("form width, one more") << 342 << 58 << 57;
+    QTest::newRow("form width, many more") << 342 << 200 << 57;
+    QTest::newRow("width 343") << 343 << 60 << 58;
+}
+
+void tst_BandwidthWidget::trimming()
+{
+    QFETCH(int, width);
+    QFETCH(int, additions);
+    QFETCH(int, kept);
+    QVPNBandwidthWidget widget;
+    widget.resize(width, 150);
+    QCOMPARE(widget.width(), width);
+    for (int i = 0; i < additions; ++i)
+        widget.addSample(quint8(i), quint32(i), quint32(1000 + i));
+    QCOMPARE(widget.keptSamples().size(), kept);
+    QCOMPARE(bandwidthSampleLimit(width), kept);
+    if (kept == 0)
+        return;
+    // Newest first; the oldest ones were dropped.
+    QCOMPARE(widget.keptSamples().first().download, quint32(additions - 1));
+    QCOMPARE(widget.keptSamples().last().download, quint32(additions - kept));
+    QCOMPARE(widget.keptSamples().last().upload, quint32(1000 + additions - kept));
+}
+
+void tst_BandwidthWidget::widthChangeAloneDoesNotTrim()
+{
+    QVPNBandwidthWidget widget;
+    widget.resize(60, 150);
+    for (int i = 0; i < 10; ++i)
+        widget.addSample(1, 2000000, 0);
+    widget.resize(12, 150);
+    QCOMPARE(widget.keptSamples().size(), 10);
+    widget.addSample(1, 0, 0);
+    QCOMPARE(widget.keptSamples().size(), 2);
+    QCOMPARE(widget.maximumValue(), quint32(2000000));
+}
+
+void tst_BandwidthWidget::emptyGraph()
+{
+    QVPNBandwidthWidget widget;
+    widget.resize(342, 150);
+    const QImage image = render(widget);
+    for (int y = 0; y < 150; ++y) {
+        for (int x = 0; x < 342; ++x) {
+            const QRgb expected = (x % 24 == 0 || y % 24 == 0) ? grid : background;
+            if (image.pixel(x, y) != expected)
+                QFAIL(qPrintable(QStringLiteral("pixel %1,%2 is %3")
+                                         .arg(x)
+                                         .arg(y)
+                                         .arg(image.pixel(x, y), 8, 16)));
+        }
+    }
+    // The last grid lines of the form's size.
+    QCOMPARE(image.pixel(336, 5), grid);
+    QCOMPARE(image.pixel(5, 144), grid);
+    QCOMPARE(image.pixel(341, 5), background);
+    QCOMPARE(image.pixel(5, 149), background);
+}
+
+void tst_BandwidthWidget::barsAndPalettes_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QRgb>("upload");
+    QTest::addColumn<QRgb>("download");
+    QTest::newRow("type 1 blue") << 1 << blueUpload << blueDownload;
+    QTest::newRow("type 0 red") << 0 << redUpload << redDownload;
+    QTest::newRow("type 2 red") << 2 << redUpload << redDownload;
+    QTest::newRow("type 255 red") << 255 << redUpload << redDownload;
+}
+
+void tst_BandwidthWidget::barsAndPalettes()
+{
+    QFETCH(int, type);
+    QFETCH(QRgb, upload);
+    QFETCH(QRgb, download);
+    QVPNBandwidthWidget widget;
+    widget.resize(342, 150);
+    // Both bars over the full height: a value equal to the top has level 0.
+    widget.addSample(quint8(type), 100000, 100000);
+    QCOMPARE(widget.scaleTop(), Q_UINT64_C(100000));
+    const QImage image = render(widget);
+    for (int y : {40, 75, 110, 148}) {
+        QCOMPARE(image.pixel(340, y), upload); // x = W - 2, three pixels wide
+        QCOMPARE(image.pixel(339, y), upload);
+        QCOMPARE(image.pixel(341, y), upload);
+        QCOMPARE(image.pixel(337, y), download); // x = W - 5
+        QCOMPARE(image.pixel(336, y), download);
+        QCOMPARE(image.pixel(338, y), download);
+        QCOMPARE(image.pixel(335, y), background);
+    }
+    // Arrows in the newest sample's palette: inside the up arrow's shaft and the down arrow's.
+    QCOMPARE(image.pixel(341 - 179, 20), upload);
+    QCOMPARE(image.pixel(341 - 89, 13), download);
+}
+
+void tst_BandwidthWidget::barLevels()
+{
+    QVPNBandwidthWidget widget;
+    widget.resize(342, 150);
+    widget.addSample(1, 20000, 50000); // levels 120 and 75 under a top of 100,000
+    const QImage image = render(widget);
+    QCOMPARE(image.pixel(340, 80), blueUpload);
+    QCOMPARE(image.pixel(340, 70), background);
+    QCOMPARE(image.pixel(337, 125), blueDownload);
+    QCOMPARE(image.pixel(337, 115), background);
+}
+
+void tst_BandwidthWidget::arrowsFollowNewestSample()
+{
+    QVPNBandwidthWidget widget;
+    widget.resize(342, 150);
+    widget.addSample(1, 100000, 100000);
+    widget.addSample(0, 100000, 100000);
+    QImage image = render(widget);
+    QCOMPARE(image.pixel(341 - 179, 20), redUpload);
+    QCOMPARE(image.pixel(341 - 89, 13), redDownload);
+    QCOMPARE(image.pixel(340, 100), redUpload);
+    QCOMPARE(image.pixel(334, 100), blueUpload); // the older sample, six pixels to the left
+    QCOMPARE(image.pixel(331, 100), blueDownload);
+
+    widget.addSample(1, 100000, 100000);
+    image = render(widget);
+    QCOMPARE(image.pixel(341 - 179, 20), blueUpload);
+    QCOMPARE(image.pixel(341 - 89, 13), blueDownload);
+    QCOMPARE(image.pixel(334, 100), redUpload);
+}
+
+void tst_BandwidthWidget::fullGraphBars()
+{
+    QVPNBandwidthWidget widget;
+    widget.resize(342, 150);
+    for (int i = 0; i < 60; ++i)
+        widget.addSample(i % 2 ? 1 : 0, 50000, 50000);
+    QCOMPARE(widget.keptSamples().size(), 57);
+    const QImage image = render(widget);
+    // Newest (type 1) at the right; every sample six pixels left of the one after it.
+    for (int i = 0; i < 57; ++i) {
+        const bool blue = i % 2 == 0;
+        const int x = 340 - 6 * i;
+        QCOMPARE(image.pixel(x, 110), blue ? blueUpload : redUpload);
+        QCOMPARE(image.pixel(x - 3, 110), blue ? blueDownload : redDownload);
+    }
+}
+
+void tst_BandwidthWidget::labelBaselines()
+{
+    QVPNBandwidthWidget widget;
+    widget.resize(342, 150);
+    QVERIFY(textRows(render(widget), QRect(5, 0, 60, 150)).first < 0);
+
+    widget.addSample(1, 0, 0);
+    const QImage image = render(widget);
+    struct
+    {
+        QRect area;
+        int baseline;
+    } labels[] = {
+            {QRect(5, 0, 60, 40), 21},         // top of the scale
+            {QRect(5, 50, 60, 45), 85},        // half of it
+            {QRect(5, 100, 60, 50), 140},      // zero
+            {QRect(341 - 170, 0, 70, 40), 21}, // newest upload
+            {QRect(341 - 80, 0, 75, 40), 21},  // newest download
+    };
+    for (const auto &label : labels) {
+        const QPair<int, int> rows = textRows(image, label.area);
+        QVERIFY2(rows.first >= 0, qPrintable(QString::number(label.baseline)));
+        QVERIFY2(rows.second >= label.baseline - 2 && rows.second <= label.baseline,
+                 qPrintable(QStringLiteral("%1: %2").arg(label.baseline).arg(rows.second)));
+        QVERIFY(rows.first > label.baseline - 20);
+    }
+}
+
+void tst_BandwidthWidget::realisticSeries()
+{
+    QVPNBandwidthWidget widget;
+    widget.resize(342, 150);
+    // A download that ramps up and settles with some ripple, a small upload, and a short spell
+    // of the other sample type in between.
+    for (int i = 0; i < 70; ++i) {
+        const double ramp = 1.0 - std::exp(-i / 12.0);
+        const quint32 download = quint32(1400000 * ramp * (1.0 + 0.25 * std::sin(i * 0.7)));
+        const quint32 upload = quint32(180000 * ramp * (1.0 + 0.4 * std::cos(i * 1.3)));
+        widget.addSample(i >= 30 && i < 36 ? 0 : 1, download, upload);
+    }
+    QCOMPARE(widget.scaleTop(), Q_UINT64_C(2000000));
+    const QImage image = render(widget);
+    const QString path = TavrinTestEnvironment::artifactDir()
+                         + QStringLiteral("/bandwidth-graph.png");
+    QVERIFY(image.save(path));
+    QVERIFY(!QImage(path).isNull());
+}
+
+TAVRIN_TEST_MAIN(tst_BandwidthWidget)
+#include "tst_bandwidthwidget.moc"

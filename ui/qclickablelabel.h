@@ -1,0 +1,28 @@
+#ifndef QCLICKABLELABEL_H
+#define QCLICKABLELABEL_H
+
+#include <QtWidgets/qlabel.h>
+
+// A label that reports a click: a press and a release with no mouse move in between. Every
+// mouse event still goes through QLabel's own handling first, so whatever the label does not
+// take travels on to its parent (the main window drags itself with them).
+class QClickableLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit QClickableLabel(QWidget *parent = nullptr);
+
+signals:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private:
+    bool moved;
+};
+
+#endif // QCLICKABLELABEL_H

@@ -1,0 +1,70 @@
+#ifndef QVPNBANDWIDTHWIDGET_H
+#define QVPNBANDWIDTHWIDGET_H
+
+#include <QtCore/qlist.h>
+#include <QtCore/qstring.h>
+#include <QtGui/qcolor.h>
+#include <QtGui/qpen.h>
+#include <QtWidgets/qwidget.h>
+
+// One bandwidth sample as the service reports it. A type of 1 is drawn in the blue palette,
+// every other type in the red one.
+struct BandwidthSample
+{
+    quint8 type;
+    quint32 download;
+    quint32 upload;
+};
+
+// The text for a bandwidth value with its unit: two decimals, a point as separator whatever
+// the locale, and the unit straight after the number ("0.11Kbit", "100.00Gbit"). A unit is
+// used from a tenth of it upwards.
+QString formatBandwidth(quint64 value);
+
+// The value that the top edge of the graph stands for when the largest kept value is maximum.
+quint64 bandwidthScaleTop(quint32 maximum);
+
+// The y coordinate of the top of a bar for value in a graph of the given height whose top edge
+// stands for top: the height for 0, 0 for top itself.
+int bandwidthLevel(quint64 value, int height, quint64 top);
+
+// How many samples a graph of the given width keeps: one per six pixels, rounded up.
+int bandwidthSampleLimit(int width);
+
+// A live graph of the traffic through the tunnel: a grid, a pair of bars (download and upload)
+// per sample with the newest at the right edge, the newest values at the top right and three
+// scale labels at the left. Everything is drawn by hand with fixed colours.
+class QVPNBandwidthWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit QVPNBandwidthWidget(QWidget *parent = nullptr);
+
+    void addSample(quint8 type, quint32 download, quint32 upload);
+    quint64 scaleTop() const;
+
+    // The kept samples, newest first, and the largest value among them (at least 1024).
+    const QList<BandwidthSample> &keptSamples() const { return samples; }
+    quint32 maximumValue() const { return maximum; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void paintGrid(QPainter &painter) const;
+    void paintBars(QPainter &painter) const;
+    void paintLegend(QPainter &painter) const;
+
+    QList<BandwidthSample> samples;
+    quint32 maximum;
+    QColor backgroundColor;
+    QPen gridPen;
+    QPen blueUploadPen;
+    QPen blueDownloadPen;
+    QPen redUploadPen;
+    QPen redDownloadPen;
+    QPen textPen;
+};
+
+#endif // QVPNBANDWIDTHWIDGET_H
