@@ -70,6 +70,10 @@ public:
     // complete frame is buffered (an incomplete one stays until more bytes arrive).
     bool nextFrame(QByteArray *frame);
 
+    // The same without a copy: *data points into the buffer and stays valid until the next
+    // append() or clear().
+    bool nextFrame(const char **data, int *size);
+
     // Bytes buffered and not yet handed out or dropped.
     qsizetype bufferedSize() const { return m_buffer.size() - m_offset; }
     // Frames dropped as malformed so far.
@@ -81,5 +85,30 @@ private:
     qsizetype m_offset = 0;
     quint64 m_dropped = 0;
 };
+
+// One frame from the service, taken apart. Only the fields of its type are filled.
+struct TavrinServiceMessage
+{
+    quint8 type = 0;
+    quint8 state = 0;      // StatusChange
+    QByteArray data;       // CredentialsReply: the credential text; Connected: the assigned address
+    quint32 startTime = 0; // StatusChange with the state Connected
+    quint8 bandwidthType = 0; // BandwidthUpdate
+    quint32 download = 0;
+    quint32 upload = 0;
+};
+
+// Reads one well-formed frame from the service (as nextFrame() hands them out). Returns false,
+// leaving *message unspecified, for a type the client does not read and for a frame too short
+// for its type's layout: a state frame without its state byte, a Connected frame without room
+// for its address (length byte unsigned) and start time, a bandwidth frame under 13 bytes.
+bool decodeServiceFrame(const char *frame, int size, TavrinServiceMessage *message);
+
+// Turns the counters of a bandwidth sample into the values reported. Type 0 hands them on as
+// they are; any other type reports the increase since the previous sample of the same type
+// (unsigned 32-bit arithmetic), and the first sample after a change of type reports 0, 0. A
+// baseline of 0 is replaced by the current value. The baseline starts at 0, 0, type 0xFF.
+void applyBandwidthBaseline(quint8 type, quint32 *download, quint32 *upload, quint32 *lastDownload,
+                            quint32 *lastUpload, quint8 *lastBandwidthType);
 
 #endif // TAVRINFRAME_H

@@ -1,0 +1,85 @@
+#include "tavrincredentials.h"
+
+#include "tavrinlog.h"
+
+namespace {
+
+const quint8 ScrambleByte = 0xA7;
+const int MaximumPartSize = 255;
+
+quint8 scramble(quint8 byte)
+{
+    return quint8((byte << 2) | (byte >> 6)) ^ ScrambleByte;
+}
+
+quint8 unscramble(quint8 byte)
+{
+    byte ^= ScrambleByte;
+    return quint8((byte >> 2) | (byte << 6));
+}
+
+bool failDecode(const char *reason)
+{
+    writeLog(QString::fromLatin1(reason).arg(QLatin1String("decodeUserPass")), Debug);
+    return false;
+}
+
+// Takes up to count bytes from data at *offset, moving *offset past them.
+QByteArray takeBytes(const QByteArray &data, int *offset, int count)
+{
+    const QByteArray part = data.mid(*offset, count);
+    *offset += part.size();
+    return part;
+}
+
+} // namespace
+
+QByteArray encodeUserPass(const QString &username, const QString &password)
+{
+    const QByteArray user = username.toUtf8();
+    const QByteArray pass = password.toUtf8();
+    if (user.size() > MaximumPartSize || pass.size() > MaximumPartSize)
+        return QByteArray();
+
+    QByteArray packed;
+    packed.reserve(user.size() + pass.size() + 2);
+    packed.append(char(user.size()));
+    packed.append(user);
+    packed.append(char(pass.size()));
+    packed.append(pass);
+    for (char &byte : packed)
+        byte = char(scramble(quint8(byte)));
+    return packed.toBase64();
+}
+
+bool decodeUserPass(const QString &text, QString &username, QString &password)
+{
+    QByteArray tmp = QByteArray::fromBase64(text.toUtf8());
+    if (tmp.isEmpty())
+        return failDecode("%1 - tmp.length()");
+    for (char &byte : tmp)
+        byte = char(unscramble(quint8(byte)));
+
+    int offset = 0;
+    const int usize = quint8(tmp.at(offset++));
+    if (usize == 0)
+        return failDecode("%1 - usize == 0");
+    const QByteArray usernameBA = takeBytes(tmp, &offset, usize);
+    if (usernameBA.size() != usize)
+        return failDecode("%1 - usernameBA.length() != usize");
+
+    const int psize = offset < tmp.size() ? quint8(tmp.at(offset++)) : 0;
+    if (psize == 0)
+        return failDecode("%1 - psize == 0");
+    const QByteArray passwordBA = takeBytes(tmp, &offset, psize);
+    if (passwordBA.size() != psize)
+        return failDecode("%1 - passwordBA.length() != psize");
+
+    if (offset < tmp.size())
+        return failDecode("%1 - tmp.length() > 0");
+
+    // Every byte counts, zero bytes included.
+    username = QString::fromUtf8(usernameBA.constData(), usernameBA.size());
+    password = QString::fromUtf8(passwordBA.constData(), passwordBA.size());
+    return true;
+}
