@@ -1,0 +1,6 @@
+#include "tavrinstartup.h"
+
+void startSocketLibrary()
+{
+    // Sockets need no start-up call here.
+}
