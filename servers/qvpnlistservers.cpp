@@ -1,0 +1,66 @@
+#include "qvpnlistservers.h"
+
+#include "tavrindeployment.h"
+
+#include <QtCore/qjsondocument.h>
+#include <QtCore/qjsonobject.h>
+#include <QtCore/qjsonvalue.h>
+#include <QtCore/qurl.h>
+#include <QtNetwork/qnetworkreply.h>
+#include <QtNetwork/qnetworkrequest.h>
+
+QVPNListServers::QVPNListServers(QObject *parent)
+    : QObject(parent)
+{
+    connect(&m_manager, &QNetworkAccessManager::finished, this, &QVPNListServers::http_finished);
+}
+
+QVPNListServers::~QVPNListServers() = default;
+
+QUrl QVPNListServers::requestUrl()
+{
+    return QUrl(QLatin1String("http://") + tavrinApiHost() + QLatin1String("/get_list/")
+                        + QLatin1String(tavrinApiKey),
+                QUrl::TolerantMode);
+}
+
+void QVPNListServers::sendRequest()
+{
+    m_servers.clear();
+    m_manager.clearAccessCache();
+    m_manager.get(QNetworkRequest(requestUrl()));
+}
+
+QList<VPNServer> QVPNListServers::servers() const
+{
+    return m_servers;
+}
+
+QList<VPNServer> QVPNListServers::parseServers(const QByteArray &body)
+{
+    QList<VPNServer> servers;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return servers;
+    // A JSON object reports its keys sorted, whatever their order in the text.
+    const QJsonObject object = document.object();
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+        if (!it.value().isObject())
+            continue;
+        const QJsonObject server = it.value().toObject();
+        if (!server.contains(QLatin1String("code")) || !server.contains(QLatin1String("host")))
+            continue;
+        servers.append(VPNServer{it.key(), server.value(QLatin1String("code")).toString(),
+                                 server.value(QLatin1String("host")).toString()});
+    }
+    return servers;
+}
+
+void QVPNListServers::http_finished(QNetworkReply *reply)
+{
+    // Only the body decides: whatever went wrong on the way ends in an empty list.
+    if (reply)
+        m_servers = parseServers(reply->readAll());
+    emit finished();
+}

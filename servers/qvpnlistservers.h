@@ -1,0 +1,42 @@
+#ifndef QVPNLISTSERVERS_H
+#define QVPNLISTSERVERS_H
+
+#include "vpnserver.h"
+
+#include <QtCore/qlist.h>
+#include <QtCore/qobject.h>
+#include <QtCore/qurl.h>
+#include <QtNetwork/qnetworkaccessmanager.h>
+
+class QNetworkReply;
+
+// Fetches the list of VPN servers from the web API once. The receiver of finished() reads the
+// list with servers() and deletes the object later.
+class QVPNListServers : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit QVPNListServers(QObject *parent = nullptr);
+    ~QVPNListServers() override;
+
+    void sendRequest();
+    QList<VPNServer> servers() const;
+
+    // The address of the list call on the configured web API host.
+    static QUrl requestUrl();
+    // The servers of one answer body, in key order; an empty list for anything but an object.
+    static QList<VPNServer> parseServers(const QByteArray &body);
+
+signals:
+    void finished();
+
+public slots:
+    void http_finished(QNetworkReply *reply);
+
+private:
+    QNetworkAccessManager m_manager;
+    QList<VPNServer> m_servers;
+};
+
+#endif // QVPNLISTSERVERS_H

@@ -1,0 +1,249 @@
+#include "qvpnservercombobox.h"
+
+#include "qicmpecho.h"
+#include "qpingservice.h"
+#include "qvpnservercomboboxitemdelegate.h"
+
+#include <QtCore/qthread.h>
+#include <QtCore/qtimer.h>
+#include <QtGui/qevent.h>
+#include <QtGui/qpainter.h>
+#include <QtGui/qstandarditemmodel.h>
+
+static const int PingStepMs = 500;
+
+static const char ChooserStyleSheet[]
+        = "QScrollBar:vertical {border: 1px solid #55b7e5; background: white; width: 5px; margin: "
+          "0px 0px 0px 0px} QScrollBar::handle:vertical {border: none; background: #55b7e5} "
+          "QScrollBar::up-arrow:vertical, QScrollBar::down-arrow:vertical {background: red; "
+          "height: 50px} QScrollBar::add-line, QScrollBar::sub-line {height: 0px; background: "
+          "white}";
+
+static QString nameKey()
+{
+    return QStringLiteral("name");
+}
+
+static QString codeKey()
+{
+    return QStringLiteral("code");
+}
+
+static QString hostnameKey()
+{
+    return QStringLiteral("hostname");
+}
+
+static QString pingKey()
+{
+    return QStringLiteral("ping");
+}
+
+QVPNServerComboBox::QVPNServerComboBox(QWidget *parent)
+    : QComboBox(parent)
+{
+    init(nullptr);
+}
+
+QVPNServerComboBox::QVPNServerComboBox(QIcmpEcho *echo, QWidget *parent)
+    : QComboBox(parent)
+{
+    init(echo);
+}
+
+void QVPNServerComboBox::init(QIcmpEcho *echo)
+{
+    setMaxVisibleItems(6);
+    setStyleSheet(QLatin1String(ChooserStyleSheet));
+
+    m_pingThread = new QThread(this);
+    m_pingService = echo ? new QPingService(echo) : new QPingService;
+    m_pingService->moveToThread(m_pingThread);
+
+    connect(this, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &QVPNServerComboBox::myCurrentIndexChanged);
+    connect(this, &QVPNServerComboBox::pingHost, m_pingService, &QPingService::pingHost);
+    connect(m_pingService, &QPingService::pingResult, this, &QVPNServerComboBox::pingResult);
+
+    m_pingThread->start();
+    setItemDelegate(new QVPNServerComboBoxItemDelegate(this));
+}
+
+QVPNServerComboBox::~QVPNServerComboBox()
+{
+    // An echo may block the ping thread for up to a second; do not wait for it.
+    m_pingThread->exit(0);
+    if (!m_pingThread->wait(100)) {
+        m_pingThread->terminate();
+        m_pingThread->wait();
+    }
+    delete m_pingService;
+    m_pingService = nullptr;
+    delete m_pingThread;
+    m_pingThread = nullptr;
+}
+
+void QVPNServerComboBox::setCurrentServer(const VPNServer &server)
+{
+    m_currentServer = server;
+    update();
+}
+
+VPNServer QVPNServerComboBox::currentServer() const
+{
+    return m_currentServer;
+}
+
+void QVPNServerComboBox::setServers(const QList<VPNServer> &servers)
+{
+    m_servers = servers;
+    while (count() > 0)
+        removeItem(0);
+
+    // Exactly one row per entry. The items are neither enabled nor selectable, so the popup's
+    // own click handling leaves them alone; the item delegate selects and toggles stars.
+    auto *model = new QStandardItemModel(0, 1, this);
+    for (int row = 0; row < m_servers.size(); ++row) {
+        const VPNServer &server = m_servers.at(row);
+        ServerEntry entry;
+        entry.insert(nameKey(), server.name);
+        entry.insert(codeKey(), server.code);
+        entry.insert(hostnameKey(), server.hostname);
+        auto *item = new QStandardItem;
+        item->setData(entry, Qt::UserRole);
+        item->setFlags(Qt::ItemIsUserCheckable);
+        model->setItem(row, 0, item);
+    }
+    setModel(model);
+
+    if (!m_servers.isEmpty())
+        setCurrentIndex(0);
+    QTimer::singleShot(PingStepMs, this, &QVPNServerComboBox::pingNextServer);
+    update();
+}
+
+QList<VPNServer> QVPNServerComboBox::servers() const
+{
+    return m_servers;
+}
+
+void QVPNServerComboBox::setFavoriteServers(const QString &favorites)
+{
+    const QStringList names = favorites.split(QLatin1Char(','));
+    for (const QString &name : names) {
+        for (int row = 0; row < count(); ++row) {
+            if (itemData(row, Qt::UserRole).toMap().value(nameKey()).toString() == name)
+                setItemData(row, int(Qt::Checked), Qt::CheckStateRole);
+        }
+    }
+}
+
+QString QVPNServerComboBox::favoriteServers() const
+{
+    QStringList names;
+    for (int row = 0; row < count(); ++row) {
+        if (itemData(row, Qt::CheckStateRole).toInt() == Qt::Checked)
+            names.append(itemData(row, Qt::UserRole).toMap().value(nameKey()).toString());
+    }
+    return names.join(QLatin1Char(','));
+}
+
+void QVPNServerComboBox::mousePressEvent(QMouseEvent *event)
+{
+    const int x = qRound(event->localPos().x());
+    if (x >= width() - PopupButtonWidth)
+        showPopup();
+    else
+        emit pressed();
+}
+
+void QVPNServerComboBox::mouseReleaseEvent(QMouseEvent *event)
+{
+    Q_UNUSED(event);
+}
+
+void QVPNServerComboBox::mouseMoveEvent(QMouseEvent *event)
+{
+    Q_UNUSED(event);
+}
+
+void QVPNServerComboBox::paintEvent(QPaintEvent *event)
+{
+    Q_UNUSED(event);
+    const int w = width();
+    const int h = height();
+    const QColor dark(66, 176, 227);
+    const QColor light(84, 183, 229);
+    QPainter painter(this);
+
+    // The wide "Connect" part, rounded on the left.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(dark);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.drawRoundedRect(QRectF(0, 0, 20, h), 7, 7);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(QRect(QPoint(10, 0), QPoint(w - 66, h - 1)), dark);
+
+    painter.setPen(QColor(43, 134, 175));
+    painter.drawLine(w - 75, 0, w - 75, h);
+
+    // The popup button, rounded on the right.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(light);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.drawRoundedRect(QRectF(w - 20, 0, 20, h), 7, 7);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(QRect(QPoint(w - 74, 0), QPoint(w - 11, h - 1)), light);
+    painter.drawImage(QPoint(w - 66, 5),
+                      QImage(QStringLiteral(":/imgs/choose-server-combo-button.png")));
+
+    QFont connectFont(QStringLiteral("Roboto"), 20, 50);
+    connectFont.setStyleStrategy(QFont::PreferAntialias);
+    painter.setPen(Qt::white);
+    painter.setFont(connectFont);
+    painter.drawText(QRect(QPoint(0, 10), QPoint(w - 76, 37)), Qt::AlignCenter, tr("Connect"));
+
+    QFont nameFont(QStringLiteral("Roboto"), 10, 75);
+    nameFont.setStyleStrategy(QFont::PreferAntialias);
+    painter.setPen(QColor(1, 67, 97));
+    painter.setFont(nameFont);
+    painter.drawText(QRect(QPoint(0, 28), QPoint(w - 76, 67)), Qt::AlignCenter,
+                     m_currentServer.name);
+}
+
+void QVPNServerComboBox::myCurrentIndexChanged(int index)
+{
+    if (index < 0 || index >= m_servers.size())
+        return;
+    m_currentServer = m_servers.at(index);
+    update();
+}
+
+void QVPNServerComboBox::pingResult(const QString &hostname, int latency)
+{
+    for (int row = 0; row < count(); ++row) {
+        ServerEntry entry = itemData(row, Qt::UserRole).toMap();
+        if (entry.value(hostnameKey()).toString() != hostname)
+            continue;
+        entry.insert(pingKey(), latency);
+        setItemData(row, entry, Qt::UserRole);
+    }
+    QTimer::singleShot(PingStepMs, this, &QVPNServerComboBox::pingNextServer);
+    update();
+}
+
+void QVPNServerComboBox::pingNextServer()
+{
+    for (int row = 0; row < count(); ++row) {
+        const ServerEntry entry = itemData(row, Qt::UserRole).toMap();
+        if (entry.contains(pingKey()))
+            continue;
+        const QString hostname = entry.value(hostnameKey()).toString();
+        // An entry without a host cannot be measured: it counts as a failed echo at once.
+        if (hostname.isEmpty())
+            pingResult(hostname, -1);
+        else
+            emit pingHost(hostname);
+        return;
+    }
+}

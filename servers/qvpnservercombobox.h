@@ -1,0 +1,71 @@
+#ifndef QVPNSERVERCOMBOBOX_H
+#define QVPNSERVERCOMBOBOX_H
+
+#include "vpnserver.h"
+
+#include <QtCore/qlist.h>
+#include <QtCore/qvariant.h>
+#include <QtWidgets/qcombobox.h>
+
+class QIcmpEcho;
+class QPingService;
+class QThread;
+
+// The data of one chooser item, stored under Qt::UserRole: "name", "code", "hostname" and,
+// once measured, "ping" (milliseconds, -1 for a failed echo). A favourite is an item whose
+// Qt::CheckStateRole holds Qt::Checked.
+typedef QVariantMap ServerEntry;
+
+// The server chooser: a combo box whose face is a two-part button ("Connect" over the current
+// server's name, and a popup button on the right) and whose popup lists every server with its
+// favourite star, flag, name and measured latency. Latencies are measured one server after the
+// other by a ping service on a worker thread of its own.
+class QVPNServerComboBox : public QComboBox
+{
+    Q_OBJECT
+
+public:
+    explicit QVPNServerComboBox(QWidget *parent = nullptr);
+    // Measures latencies through the given echo instead of the system's; takes ownership.
+    explicit QVPNServerComboBox(QIcmpEcho *echo, QWidget *parent = nullptr);
+    ~QVPNServerComboBox() override;
+
+    void setCurrentServer(const VPNServer &server);
+    VPNServer currentServer() const;
+
+    void setServers(const QList<VPNServer> &servers);
+    QList<VPNServer> servers() const;
+
+    // Favourites text: the names of the favourite rows, in row order, joined by ",".
+    void setFavoriteServers(const QString &favorites);
+    QString favoriteServers() const;
+
+    // The width of the popup button area at the right of the face.
+    static constexpr int PopupButtonWidth = 74;
+
+signals:
+    void pressed();
+    void starToggled();
+    void pingHost(const QString &hostname);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private slots:
+    void myCurrentIndexChanged(int index);
+    void pingResult(const QString &hostname, int latency);
+    void pingNextServer();
+
+private:
+    void init(QIcmpEcho *echo);
+
+    VPNServer m_currentServer;
+    QThread *m_pingThread = nullptr;
+    QPingService *m_pingService = nullptr;
+    QList<VPNServer> m_servers;
+};
+
+#endif // QVPNSERVERCOMBOBOX_H
