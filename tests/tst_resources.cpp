@@ -129,6 +129,7 @@ private slots:
     void flags();
     void noUnexpectedFiles();
     void titleBackgroundRepeats();
+    void loginLogoIsCentred();
     void colourVariants_data();
     void colourVariants();
     void trayIcons_data();
@@ -216,6 +217,30 @@ void tst_Resources::titleBackgroundRepeats()
     const QColor mean = meanColour(image);
     QVERIFY2(mean.blue() > mean.red() + 100, qPrintable(mean.name()));
     QVERIFY(mean.lightness() < 200);
+}
+
+void tst_Resources::loginLogoIsCentred()
+{
+    // The login page centres the label's pixmap; the logo is centred inside the image too.
+    const QImage image = QImage(QStringLiteral(":/imgs/logo-with-text.png"))
+                                 .convertToFormat(QImage::Format_ARGB32);
+    QVERIFY(!image.isNull());
+    int left = image.width(), right = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) > 0) {
+                left = qMin(left, x);
+                right = qMax(right, x);
+            }
+        }
+    }
+    QVERIFY(right > left);
+    const int rightMargin = image.width() - 1 - right;
+    QVERIFY2(qAbs(left - rightMargin) <= 2,
+             qPrintable(QStringLiteral("%1 %2").arg(left).arg(rightMargin)));
+    // The brand blue.
+    const QColor mean = meanColour(image);
+    QVERIFY2(mean.hsvHue() >= 190 && mean.hsvHue() <= 210, qPrintable(mean.name()));
 }
 
 void tst_Resources::colourVariants_data()

@@ -98,17 +98,6 @@ function mdiGlyph(name, fill, transform) {
     return `<path d="${mdiPath(name)}" fill="${fill}"${t}/>`;
 }
 
-// Width in pixels of a text run set in Roboto, measured by rendering it alone.
-function textWidth(text, size, weight) {
-    const svg = svgDocument(2000, 400,
-            `<text x="0" y="300" font-family="Roboto" font-weight="${weight}" ` +
-            `font-size="${size}">${text}</text>`);
-    const box = new Resvg(svg, { font: fontOptions }).getBBox();
-    if (!box)
-        throw new Error('text not measurable: ' + text);
-    return box.width;
-}
-
 // ---------------------------------------------------------------------------------------------
 // The Tavrin mark: a shield with a keyhole, drawn in a 24 x 24 box.
 
@@ -176,18 +165,30 @@ function titleLogo() {
     writePng('title-logo.png', 136, 27, body);
 }
 
+// Horizontal extent [left, right) of the visible pixels of a rendered image.
+function visibleColumns(image) {
+    let left = image.width, right = 0;
+    for (let y = 0; y < image.height; ++y) {
+        for (let x = 0; x < image.width; ++x) {
+            if (image.pixels[(y * image.width + x) * 4 + 3] > 0) {
+                left = Math.min(left, x);
+                right = Math.max(right, x + 1);
+            }
+        }
+    }
+    return [left, right];
+}
+
 function logoWithText() {
-    // Brand blue mark and wordmark on transparent; it sits on the light login page.
+    // Brand blue mark and wordmark on transparent; it sits on the light login page, centred.
     const size = 54, weight = 500, spacing = 0.5;
-    const markWidth = 64, gap = 12;
-    const wordWidth = textWidth('Tavrin', size, weight) + spacing * 5;
-    const left = Math.round((300 - (markWidth + gap + wordWidth)) / 2);
     const body = `<defs>${brandGradient('markFill', 0, 0, 0, 24)}</defs>` +
-            markCutOut('url(#markFill)', `translate(${left - 4} 3) scale(3.5)`) +
-            `<text x="${left + markWidth + gap}" y="65" font-family="Roboto" ` +
-            `font-weight="${weight}" font-size="${size}" fill="${colour.brand}" ` +
-            `letter-spacing="${spacing}">Tavrin</text>`;
-    writePng('logo-with-text.png', 300, 90, body);
+            markCutOut('url(#markFill)', 'translate(0 3) scale(3.5)') +
+            `<text x="80" y="65" font-family="Roboto" font-weight="${weight}" ` +
+            `font-size="${size}" fill="${colour.brand}" letter-spacing="${spacing}">Tavrin</text>`;
+    const [left, right] = visibleColumns(renderSvg(svgDocument(300, 90, body), 300, 90));
+    const shift = Math.round((300 - (right - left)) / 2) - left;
+    writePng('logo-with-text.png', 300, 90, `<g transform="translate(${shift} 0)">${body}</g>`);
 }
 
 function windowButtons() {
