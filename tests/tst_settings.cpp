@@ -163,8 +163,6 @@ private slots:
     void connectionRoundTrip_data();
     void connectionRoundTrip();
     void storedTypesAndKeys();
-    void valuesOfOtherTypesAreConverted_data();
-    void valuesOfOtherTypesAreConverted();
     void writtenWhenTheCallReturns();
     void credentialsRoundTrip_data();
     void credentialsRoundTrip();
@@ -290,37 +288,6 @@ void tst_Settings::storedTypesAndKeys()
     // A boolean in the file is the word the file format gives it.
     QCOMPARE(plain.value("AutoLogin").toString(), QStringLiteral("true"));
     QVERIFY(readFile(storeFile()).contains("AutoLogin=true"));
-}
-
-void tst_Settings::valuesOfOtherTypesAreConverted_data()
-{
-    QTest::addColumn<QVariant>("stored");
-    QTest::addColumn<bool>("autoLogin");
-    QTest::addColumn<QString>("asText");
-    QTest::newRow("number one") << QVariant(1) << true << "1";
-    QTest::newRow("number zero") << QVariant(0) << false << "0";
-    QTest::newRow("word false") << QVariant(QStringLiteral("false")) << false << "false";
-    QTest::newRow("word true") << QVariant(QStringLiteral("true")) << true << "true";
-    QTest::newRow("empty text") << QVariant(QString()) << false << "";
-}
-
-void tst_Settings::valuesOfOtherTypesAreConverted()
-{
-    QFETCH(QVariant, stored);
-    QFETCH(bool, autoLogin);
-    QFETCH(QString, asText);
-    {
-        QSettings plain(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tavrin"),
-                        QStringLiteral("Tavrin"));
-        plain.setValue("AutoLogin", stored);
-        plain.setValue("FavoriteServers", stored);
-        plain.setValue("Connection Code", stored);
-    }
-    QCOMPARE(QVPNClientSettings::getAutoLogin(), autoLogin);
-    QCOMPARE(QVPNClientSettings::getFavoriteServers(), asText);
-    QCOMPARE(QVPNClientSettings::getConnection().code, asText);
-    // Items that were not written keep their defaults.
-    QCOMPARE(QVPNClientSettings::getConnection().name, QStringLiteral("Automatic"));
 }
 
 void tst_Settings::writtenWhenTheCallReturns()
