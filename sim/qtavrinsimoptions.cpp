@@ -1,0 +1,249 @@
+#include "qtavrinsimoptions.h"
+
+#include <QtCore/qcommandlineparser.h>
+
+namespace {
+
+struct IntegerOption
+{
+    const char *name;
+    int QTavrinSimOptions::*field;
+    int minimum;
+    int maximum;
+};
+
+const IntegerOption integerOptions[] = {
+        {"connect-delay", &QTavrinSimOptions::connectDelay, 0, 600000},
+        {"disconnect-delay", &QTavrinSimOptions::disconnectDelay, 0, 600000},
+        {"retry-delay", &QTavrinSimOptions::retryDelay, 0, 600000},
+        {"bandwidth-interval", &QTavrinSimOptions::bandwidthInterval, 10, 600000},
+        {"close-after-seconds", &QTavrinSimOptions::closeAfterSeconds, 0, 86400},
+        {"close-after-sent", &QTavrinSimOptions::closeAfterSent, 0, 1000000},
+        {"close-after-received", &QTavrinSimOptions::closeAfterReceived, 0, 1000000},
+        {"spontaneous-timeout", &QTavrinSimOptions::spontaneousTimeout, 0, 86400},
+        {"bandwidth-reset", &QTavrinSimOptions::bandwidthResetAfter, 0, 1000000},
+        {"port", &QTavrinSimOptions::port, 0, 65535},
+        {"ip-fail", &QTavrinSimOptions::ipFailures, 0, 1000000},
+        {"http-delay", &QTavrinSimOptions::httpDelay, 0, 600000},
+};
+
+QList<QCommandLineOption> optionList()
+{
+    const QTavrinSimOptions d;
+    const auto number = [](int value) { return QString::number(value); };
+    return {
+            {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help.")},
+            {QStringLiteral("socket-name"),
+             QStringLiteral("Local socket name to listen on (default %1).").arg(d.socketName),
+             QStringLiteral("name")},
+            {QStringLiteral("account"),
+             QStringLiteral(
+                     "An account the service accepts; may be repeated. Without any, the demo "
+                     "account demo:demo is accepted. The user name ends at the first colon."),
+             QStringLiteral("user:password")},
+            {QStringLiteral("stored"),
+             QStringLiteral("Credentials the service holds and sends back on a credentials request "
+                            "(default: none, the request gets no reply)."),
+             QStringLiteral("user:password")},
+            {QStringLiteral("connect-delay"),
+             QStringLiteral(
+                     "Time from Connecting to Connected, LoginFailed or Timeout (default %1).")
+                     .arg(number(d.connectDelay)),
+             QStringLiteral("ms")},
+            {QStringLiteral("disconnect-delay"),
+             QStringLiteral("Time from Disconnecting to Disconnected (default %1).")
+                     .arg(number(d.disconnectDelay)),
+             QStringLiteral("ms")},
+            {QStringLiteral("retry-delay"),
+             QStringLiteral("Time from Timeout to the next Connecting attempt (default %1).")
+                     .arg(number(d.retryDelay)),
+             QStringLiteral("ms")},
+            {QStringLiteral("bandwidth-interval"),
+             QStringLiteral("Time between bandwidth samples while connected (default %1).")
+                     .arg(number(d.bandwidthInterval)),
+             QStringLiteral("ms")},
+            {QStringLiteral("seed"),
+             QStringLiteral("Seed of the traffic pattern and of the fragment sizes (default %1).")
+                     .arg(d.seed),
+             QStringLiteral("n")},
+            {QStringLiteral("close-after-seconds"),
+             QStringLiteral("Failure: close each client's socket this long after it connected."),
+             QStringLiteral("s")},
+            {QStringLiteral("close-after-sent"),
+             QStringLiteral(
+                     "Failure: close each client's socket once its Nth frame has been sent."),
+             QStringLiteral("n")},
+            {QStringLiteral("close-after-received"),
+             QStringLiteral("Failure: close each client's socket once its Nth frame has been "
+                            "received and answered."),
+             QStringLiteral("n")},
+            {QStringLiteral("fragment"),
+             QStringLiteral("Failure: split every outgoing frame into writes of 1 to 3 bytes.")},
+            {QStringLiteral("malformed"),
+             QStringLiteral("Failure: send a malformed frame before every good one.")},
+            {QStringLiteral("spontaneous-timeout"),
+             QStringLiteral("Failure: report Timeout this long after each Connected, then connect "
+                            "again."),
+             QStringLiteral("s")},
+            {QStringLiteral("bandwidth-reset"),
+             QStringLiteral("Failure: the running bandwidth totals start again from zero at the "
+                            "Nth sample of a session."),
+             QStringLiteral("n")},
+            {QStringLiteral("port"),
+             QStringLiteral("HTTP port on 127.0.0.1; 0 picks a free one (default %1). The first "
+                            "line of output is always \"PORT <n>\".")
+                     .arg(number(d.port)),
+             QStringLiteral("n")},
+            {QStringLiteral("list-file"),
+             QStringLiteral("Serve this file as the server list instead of the built-in one; the "
+                            "hosts in it become the hosts the service knows."),
+             QStringLiteral("path")},
+            {QStringLiteral("list-body"),
+             QStringLiteral("Failure: answer the server list with an empty body, a JSON array or "
+                            "broken JSON (default normal)."),
+             QStringLiteral("normal|empty|array|broken")},
+            {QStringLiteral("ip-body"),
+             QStringLiteral("Failure: answer the public address with broken JSON or with \"ip\" "
+                            "as a number (default normal)."),
+             QStringLiteral("normal|broken|number")},
+            {QStringLiteral("ip-fail"),
+             QStringLiteral("Failure: answer the first N public address requests with HTTP 500."),
+             QStringLiteral("n")},
+            {QStringLiteral("http-delay"),
+             QStringLiteral("Failure: delay every HTTP answer by this long (default 0)."),
+             QStringLiteral("ms")},
+    };
+}
+
+bool parseAccount(const QString &text, QTavrinSimAccount *account)
+{
+    const int colon = text.indexOf(QLatin1Char(':'));
+    if (colon <= 0 || colon == text.size() - 1)
+        return false;
+    account->username = text.left(colon);
+    account->password = text.mid(colon + 1);
+    return true;
+}
+
+bool parseInteger(const QString &text, int minimum, int maximum, int *value)
+{
+    bool ok = false;
+    const int parsed = text.toInt(&ok);
+    if (!ok || parsed < minimum || parsed > maximum)
+        return false;
+    *value = parsed;
+    return true;
+}
+
+template<typename Enum>
+bool parseChoice(const QString &text, const QStringList &names, Enum *value)
+{
+    const int index = names.indexOf(text);
+    if (index < 0)
+        return false;
+    *value = Enum(index);
+    return true;
+}
+
+} // namespace
+
+QTavrinSimAccount simDemoAccount()
+{
+    return {QStringLiteral("demo"), QStringLiteral("demo")};
+}
+
+bool parseSimOptions(const QStringList &arguments, QTavrinSimOptions *options, QString *errorText)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions(optionList());
+    if (!parser.parse(arguments)) {
+        *errorText = parser.errorText();
+        return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *errorText = QStringLiteral("Unexpected argument: %1")
+                             .arg(parser.positionalArguments().first());
+        return false;
+    }
+
+    QTavrinSimOptions result;
+    result.helpRequested = parser.isSet(QStringLiteral("help"));
+    for (const IntegerOption &option : integerOptions) {
+        const QString name = QLatin1String(option.name);
+        if (parser.isSet(name)
+            && !parseInteger(parser.value(name), option.minimum, option.maximum,
+                             &(result.*option.field))) {
+            *errorText = QStringLiteral("--%1 takes a number from %2 to %3, not \"%4\"")
+                                 .arg(name)
+                                 .arg(option.minimum)
+                                 .arg(option.maximum)
+                                 .arg(parser.value(name));
+            return false;
+        }
+    }
+    if (parser.isSet(QStringLiteral("seed"))) {
+        bool ok = false;
+        result.seed = parser.value(QStringLiteral("seed")).toUInt(&ok);
+        if (!ok) {
+            *errorText = QStringLiteral("--seed takes an unsigned number");
+            return false;
+        }
+    }
+    for (const QString &text : parser.values(QStringLiteral("account"))) {
+        QTavrinSimAccount account;
+        if (!parseAccount(text, &account)) {
+            *errorText = QStringLiteral("--account takes user:password, both non-empty");
+            return false;
+        }
+        result.accounts.append(account);
+    }
+    if (result.accounts.isEmpty())
+        result.accounts.append(simDemoAccount());
+    if (parser.isSet(QStringLiteral("stored"))) {
+        if (!parseAccount(parser.value(QStringLiteral("stored")), &result.storedCredentials)) {
+            *errorText = QStringLiteral("--stored takes user:password, both non-empty");
+            return false;
+        }
+        result.hasStoredCredentials = true;
+    }
+    if (parser.isSet(QStringLiteral("socket-name"))) {
+        result.socketName = parser.value(QStringLiteral("socket-name"));
+        if (result.socketName.isEmpty()) {
+            *errorText = QStringLiteral("--socket-name must not be empty");
+            return false;
+        }
+    }
+    result.listFile = parser.value(QStringLiteral("list-file"));
+    result.fragment = parser.isSet(QStringLiteral("fragment"));
+    result.malformed = parser.isSet(QStringLiteral("malformed"));
+    if (parser.isSet(QStringLiteral("list-body"))
+        && !parseChoice(parser.value(QStringLiteral("list-body")),
+                        {QStringLiteral("normal"), QStringLiteral("empty"), QStringLiteral("array"),
+                         QStringLiteral("broken")},
+                        &result.listBody)) {
+        *errorText = QStringLiteral("--list-body takes normal, empty, array or broken");
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("ip-body"))
+        && !parseChoice(parser.value(QStringLiteral("ip-body")),
+                        {QStringLiteral("normal"), QStringLiteral("broken"),
+                         QStringLiteral("number")},
+                        &result.ipBody)) {
+        *errorText = QStringLiteral("--ip-body takes normal, broken or number");
+        return false;
+    }
+    *options = result;
+    return true;
+}
+
+QString simHelpText()
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+            "Stand-in for the local VPN service (local socket) and the web API (HTTP on "
+            "127.0.0.1), for demonstrations and tests. Every frame and request is logged on "
+            "standard output, one time-stamped line each."));
+    parser.addOptions(optionList());
+    return parser.helpText();
+}

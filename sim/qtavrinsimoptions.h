@@ -1,0 +1,69 @@
+#ifndef QTAVRINSIMOPTIONS_H
+#define QTAVRINSIMOPTIONS_H
+
+#include <QtCore/qlist.h>
+#include <QtCore/qstring.h>
+#include <QtCore/qstringlist.h>
+
+// One account the stand-in service accepts.
+struct QTavrinSimAccount
+{
+    QString username;
+    QString password;
+    bool operator==(const QTavrinSimAccount &other) const
+    {
+        return username == other.username && password == other.password;
+    }
+};
+
+// How the web API answers the server list request.
+enum class QTavrinSimListBody { Normal, Empty, Array, Broken };
+// How the web API answers the public address request.
+enum class QTavrinSimIpBody { Normal, Broken, Number };
+
+// Everything tavrin-sim can be told on its command line. Times are in milliseconds; a count of
+// 0 switches the failure it belongs to off.
+struct QTavrinSimOptions
+{
+    // Local socket side.
+    QString socketName = QStringLiteral("Tavrin");
+    QList<QTavrinSimAccount> accounts;   // the demo account when none is given
+    QTavrinSimAccount storedCredentials; // sent back on a credentials request when set
+    bool hasStoredCredentials = false;
+    int connectDelay = 1500;
+    int disconnectDelay = 300;
+    int retryDelay = 2000;
+    int bandwidthInterval = 1000;
+    quint32 seed = 1;
+
+    // Failure injection on the local socket side.
+    int closeAfterSeconds = 0;
+    int closeAfterSent = 0;
+    int closeAfterReceived = 0;
+    bool fragment = false;
+    bool malformed = false;
+    int spontaneousTimeout = 0;  // seconds after Connected
+    int bandwidthResetAfter = 0; // samples
+
+    // Web API side.
+    int port = 8377;
+    QString listFile;
+    QTavrinSimListBody listBody = QTavrinSimListBody::Normal;
+    QTavrinSimIpBody ipBody = QTavrinSimIpBody::Normal;
+    int ipFailures = 0;
+    int httpDelay = 0;
+
+    bool helpRequested = false;
+};
+
+// The account offered when the command line names none.
+QTavrinSimAccount simDemoAccount();
+
+// Reads the command line (arguments[0] is the program). Returns false with a one-line reason
+// in *errorText when an option is unknown, lacks its value or has a value out of range.
+bool parseSimOptions(const QStringList &arguments, QTavrinSimOptions *options, QString *errorText);
+
+// The text printed for --help: every option with its default.
+QString simHelpText();
+
+#endif // QTAVRINSIMOPTIONS_H

@@ -1,0 +1,146 @@
+#include "qtavrinsimwebapi.h"
+
+#include "qtavrinsimsharedstate.h"
+#include "tavrindeployment.h"
+#include "tavrinsimlog.h"
+
+#include <QtCore/qjsondocument.h>
+#include <QtCore/qjsonobject.h>
+
+#include <httplib.h>
+
+#include <chrono>
+
+static const char jsonType[] = "application/json";
+
+static void setBody(httplib::Response &response, int status, const QByteArray &body)
+{
+    response.status = status;
+    response.set_content(body.constData(), size_t(body.size()), jsonType);
+}
+
+QTavrinSimWebApi::QTavrinSimWebApi(const QTavrinSimOptions &options, const QByteArray &serverList,
+                                   QTavrinSimSharedState *state, QObject *parent)
+    : QObject(parent)
+    , m_options(options)
+    , m_serverList(serverList)
+    , m_state(state)
+    , m_server(std::make_unique<httplib::Server>())
+{
+    m_server->Get(R"(/get_list/([^/]*))",
+                  [this](const httplib::Request &request, httplib::Response &response) {
+                      answerList(request, response);
+                  });
+    m_server->Get(R"(/get_ip/([^/]*))",
+                  [this](const httplib::Request &request, httplib::Response &response) {
+                      answerIp(request, response);
+                  });
+    m_server->set_logger([](const httplib::Request &request, const httplib::Response &response) {
+        simLog("HTTP", QStringLiteral("%1 %2 %3")
+                               .arg(QString::fromStdString(request.method),
+                                    QString::fromStdString(request.path))
+                               .arg(response.status));
+    });
+}
+
+QTavrinSimWebApi::~QTavrinSimWebApi()
+{
+    stop();
+}
+
+bool QTavrinSimWebApi::bind(int port, QString *errorText)
+{
+    if (port == 0) {
+        m_port = m_server->bind_to_any_port("127.0.0.1");
+    } else if (m_server->bind_to_port("127.0.0.1", port)) {
+        m_port = port;
+    }
+    if (m_port <= 0) {
+        *errorText = QStringLiteral("cannot listen on 127.0.0.1 port %1").arg(port);
+        return false;
+    }
+    return true;
+}
+
+void QTavrinSimWebApi::start()
+{
+    if (m_thread.joinable() || m_port <= 0)
+        return;
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+}
+
+void QTavrinSimWebApi::stop()
+{
+    {
+        std::lock_guard<std::mutex> locker(m_delayMutex);
+        m_stopping = true;
+    }
+    m_delayWake.notify_all();
+    m_server->stop();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool QTavrinSimWebApi::checkKey(const httplib::Request &request, httplib::Response &response) const
+{
+    if (request.matches.size() > 1 && request.matches[1].str() == tavrinApiKey)
+        return true;
+    setBody(response, 403, QByteArrayLiteral(R"({"error":"forbidden"})"));
+    return false;
+}
+
+void QTavrinSimWebApi::delayAnswer()
+{
+    if (m_options.httpDelay <= 0)
+        return;
+    std::unique_lock<std::mutex> locker(m_delayMutex);
+    m_delayWake.wait_for(locker, std::chrono::milliseconds(m_options.httpDelay),
+                         [this] { return m_stopping; });
+}
+
+void QTavrinSimWebApi::answerList(const httplib::Request &request, httplib::Response &response)
+{
+    delayAnswer();
+    if (!checkKey(request, response))
+        return;
+    switch (m_options.listBody) {
+    case QTavrinSimListBody::Normal:
+        setBody(response, 200, m_serverList);
+        break;
+    case QTavrinSimListBody::Empty:
+        setBody(response, 200, QByteArray());
+        break;
+    case QTavrinSimListBody::Array:
+        setBody(response, 200,
+                QByteArrayLiteral(R"([{"code":"DE","host":"127.0.0.12","name":"Germany"}])"));
+        break;
+    case QTavrinSimListBody::Broken:
+        setBody(response, 200, m_serverList.left(m_serverList.size() / 2));
+        break;
+    }
+}
+
+void QTavrinSimWebApi::answerIp(const httplib::Request &request, httplib::Response &response)
+{
+    delayAnswer();
+    if (!checkKey(request, response))
+        return;
+    if (++m_ipRequests <= m_options.ipFailures) {
+        setBody(response, 500, QByteArrayLiteral(R"({"error":"internal server error"})"));
+        return;
+    }
+    const QString address = m_state->publicAddress();
+    switch (m_options.ipBody) {
+    case QTavrinSimIpBody::Normal:
+        setBody(response, 200,
+                QJsonDocument(QJsonObject{{QStringLiteral("ip"), address}})
+                        .toJson(QJsonDocument::Compact));
+        break;
+    case QTavrinSimIpBody::Broken:
+        setBody(response, 200, QStringLiteral("{\"ip\": \"%1\"").arg(address).toUtf8());
+        break;
+    case QTavrinSimIpBody::Number:
+        setBody(response, 200, QByteArrayLiteral(R"({"ip":3405803786})"));
+        break;
+    }
+}
