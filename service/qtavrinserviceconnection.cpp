@@ -1,0 +1,203 @@
+#include "qtavrinserviceconnection.h"
+
+#include "tavrincredentials.h"
+#include "tavrinlog.h"
+#include "tavrinservicepeer.h"
+
+#include <QtCore/qcoreapplication.h>
+#include <QtWidgets/qmessagebox.h>
+
+namespace {
+
+const int ConnectTimeout = 100;
+
+// The note kept of the last request sent; 0 is idle.
+enum PendingRequest : qint32 {
+    NoPendingRequest = 0,
+    PendingStatus = 1,
+    PendingConnect = 2,
+    PendingAbort = 3,
+    PendingServerList = 4,
+    PendingCredentials = 5,
+    PendingCAFile = 6
+};
+
+} // namespace
+
+QTavrinServiceConnection::QTavrinServiceConnection(QObject *parent)
+    : QObject(parent)
+{
+    connect(&socket, &QLocalSocket::readyRead, this, &QTavrinServiceConnection::socket_readyRead);
+    connect(&socket, &QLocalSocket::disconnected, this,
+            &QTavrinServiceConnection::socket_disconnected);
+}
+
+QTavrinServiceConnection::~QTavrinServiceConnection()
+{
+    // The socket closes while it is destroyed; that is no loss to report. A request written
+    // just before still goes out.
+    quietClose = true;
+    socket.disconnect(this);
+    if (isLinkOpen())
+        socket.flush();
+}
+
+bool QTavrinServiceConnection::connectToService()
+{
+    quietClose = false;
+    socket.connectToServer(QStringLiteral("Tavrin"), QIODevice::ReadWrite);
+    socket.waitForConnected(ConnectTimeout);
+    if (!isLinkOpen())
+        return false;
+    return checkPeer();
+}
+
+// The socket stays open as a device after the link itself has gone down; what counts for the
+// requests is the link.
+bool QTavrinServiceConnection::isLinkOpen() const
+{
+    return socket.isOpen() && socket.state() == QLocalSocket::ConnectedState;
+}
+
+bool QTavrinServiceConnection::checkPeer()
+{
+    QString reason;
+    if (checkServicePeer(socket.socketDescriptor(), &reason))
+        return true;
+    writeLog(QStringLiteral("QTavrinServiceConnection - not talking to the service: ") + reason,
+             Warning);
+    quietClose = true;
+    socket.abort();
+    return false;
+}
+
+void QTavrinServiceConnection::disconnectFromService()
+{
+    quietClose = true;
+    socket.disconnectFromServer();
+}
+
+void QTavrinServiceConnection::sendStatusRequest()
+{
+    // The service closes the link after answering a status request.
+    sendRequest("sendStatusRequest", PendingStatus, buildFrame(StatusRequest), true);
+}
+
+void QTavrinServiceConnection::sendConnectToVPNRequest(QString host, QString username,
+                                                       QString password)
+{
+    // An empty credential text means a part too long for its one-byte length.
+    const QByteArray credentialText = encodeUserPass(username, password);
+    const QByteArray payload = credentialText.isEmpty()
+                                       ? QByteArray()
+                                       : buildConnectPayload(host.toUtf8(), credentialText);
+    // An empty payload means a host too long; an empty frame, a frame too long.
+    const QByteArray frame = payload.isEmpty() ? QByteArray()
+                                               : buildFrame(ConnectToVPNRequest, payload);
+    sendRequest("sendConnectToVPNRequest", PendingConnect, frame);
+}
+
+void QTavrinServiceConnection::sendAbortRequest()
+{
+    sendRequest("sendAbortRequest", PendingAbort, buildFrame(AbortRequest));
+}
+
+void QTavrinServiceConnection::sendServerListRequest()
+{
+    sendRequest("sendServerListRequest", PendingServerList, buildFrame(ServerListRequest));
+}
+
+void QTavrinServiceConnection::sendCredentialsRequest()
+{
+    sendRequest("sendCredentialsRequest", PendingCredentials, buildFrame(CredentialsRequest));
+}
+
+void QTavrinServiceConnection::sendUpdateCAFileRequest()
+{
+    sendRequest("sendUpdateCAFileRequest", PendingCAFile, buildFrame(UpdateCAFileRequest));
+}
+
+// An empty frame is a request that the frame format cannot express: nothing is sent then.
+void QTavrinServiceConnection::sendRequest(const char *method, qint32 request,
+                                           const QByteArray &frame, bool closesLink)
+{
+    const QLatin1String name(method);
+    if (!isLinkOpen()) {
+        emit error(QStringLiteral("TavrinServiceConnection is not open for method %1").arg(name));
+        return;
+    }
+    if (frame.isEmpty()) {
+        emit error(QStringLiteral("TavrinServiceConnection cannot send method %1: the host name or "
+                                  "the credentials are too long for a request")
+                           .arg(name));
+        return;
+    }
+    // A warning only: the request is sent all the same.
+    if (pendingRequest != NoPendingRequest)
+        emit error(QStringLiteral("TavrinServiceConnection was not idle for method %1").arg(name));
+    pendingRequest = request;
+    if (closesLink)
+        quietClose = true;
+    socket.write(frame);
+}
+
+void QTavrinServiceConnection::socket_readyRead()
+{
+    processIncomingData(socket.readAll());
+}
+
+void QTavrinServiceConnection::processIncomingData(const QByteArray &data)
+{
+    readBuffer.append(data);
+    QByteArray frame;
+    // A copy of each frame: a receiver may run a nested event loop that reads more bytes into
+    // the buffer before the frame has been handled.
+    while (readBuffer.nextFrame(&frame))
+        dispatchFrame(frame.constData(), frame.size());
+}
+
+void QTavrinServiceConnection::dispatchFrame(const char *frame, int size)
+{
+    TavrinServiceMessage message;
+    if (!decodeServiceFrame(frame, size, &message))
+        return;
+    switch (message.type) {
+    case CredentialsReply:
+        emit credentials(message.data);
+        pendingRequest = NoPendingRequest;
+        break;
+    case StatusChange:
+        if (message.state == Connected) {
+            // Receivers learn the address and the start time before the state.
+            emit assignedIP(message.data);
+            emit startTime(message.startTime);
+        }
+        emit notifyStatusChange(char(message.state));
+        break;
+    case BandwidthUpdate:
+        applyBandwidthBaseline(message.bandwidthType, &message.download, &message.upload,
+                               &lastDownload, &lastUpload, &lastBandwidthType);
+        emit updateBandwidth(message.bandwidthType, message.download, message.upload);
+        break;
+    case LoginFailed:
+        emit loginFailed();
+        break;
+    default:
+        break;
+    }
+}
+
+void QTavrinServiceConnection::socket_disconnected()
+{
+    // Frames the service sent before it closed the link are still handled.
+    if (socket.bytesAvailable() > 0)
+        processIncomingData(socket.readAll());
+    if (quietClose)
+        return;
+    // Modal, without parent and without default button; returns when the user closed it.
+    QMessageBox box(QMessageBox::Critical, tr("Connection error"),
+                    tr("Connection to Tavrin service was closed.\nTerminating this app."),
+                    QMessageBox::Ok);
+    box.exec();
+    QCoreApplication::exit(4);
+}

@@ -1,0 +1,72 @@
+#ifndef QTAVRINSERVICECONNECTION_H
+#define QTAVRINSERVICECONNECTION_H
+
+#include "tavrinframe.h"
+
+#include <QtCore/qobject.h>
+#include <QtNetwork/qlocalsocket.h>
+
+// The link to the local VPN service over the local socket "Tavrin". The public slots send the
+// requests; the frames the service sends come back as signals, in the order of the frames.
+// When the service closes the link unexpectedly the program tells the user and ends with
+// exit code 4.
+class QTavrinServiceConnection : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit QTavrinServiceConnection(QObject *parent = nullptr);
+    ~QTavrinServiceConnection();
+
+    // Connects to the service, waiting at most 100 ms; returns whether the link is open. On
+    // Unix the service must run as root or as the current user.
+    bool connectToService();
+    void disconnectFromService();
+
+signals:
+    void disconnected();
+    void status();
+    void serverList();
+    void credentials(QByteArray credentials);
+    void notifyStatusChange(char status);
+    void assignedIP(QByteArray ip);
+    void startTime(uint startTime);
+    void caFile(QByteArray fileContent);
+    void updateBandwidth(uchar type, uint download, uint upload);
+    void error(QString description);
+    void loginFailed();
+
+public slots:
+    void sendStatusRequest();
+    void sendConnectToVPNRequest(QString host, QString username, QString password);
+    void sendAbortRequest();
+    void sendServerListRequest();
+    void sendCredentialsRequest();
+    void sendUpdateCAFileRequest();
+
+protected:
+    // Cuts the bytes into frames and raises their signals, exactly as for bytes read from the
+    // socket; the socket's readyRead() hands its data here.
+    void processIncomingData(const QByteArray &data);
+
+private slots:
+    void socket_readyRead();
+    void socket_disconnected();
+
+private:
+    void sendRequest(const char *method, qint32 request, const QByteArray &frame,
+                     bool closesLink = false);
+    void dispatchFrame(const char *frame, int size);
+    bool checkPeer();
+    bool isLinkOpen() const;
+
+    QLocalSocket socket;
+    qint32 pendingRequest = 0;
+    QTavrinFrameSplitter readBuffer;
+    quint32 lastDownload = 0;
+    quint32 lastUpload = 0;
+    quint8 lastBandwidthType = 0xFF;
+    bool quietClose = false;
+};
+
+#endif // QTAVRINSERVICECONNECTION_H

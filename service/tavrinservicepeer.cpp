@@ -1,0 +1,6 @@
+#include "tavrinservicepeer.h"
+
+bool isTrustedServicePeer(quint64 peerUid, quint64 selfUid)
+{
+    return peerUid == 0 || peerUid == selfUid;
+}
