@@ -4,6 +4,8 @@
 
 QIcmpEcho::~QIcmpEcho() = default;
 
+void QIcmpEcho::abort() {}
+
 QByteArray QIcmpEcho::payload()
 {
     return QByteArrayLiteral("abcdefghijklmnopqest");

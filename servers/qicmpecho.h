@@ -16,6 +16,10 @@ public:
     // calling thread for as long as that takes.
     virtual int echo(const QString &hostname) = 0;
 
+    // Called from another thread: makes a running echo() give up and return -1 as soon as it
+    // can, and every later one at once. The owner calls it before it stops the echo's thread.
+    virtual void abort();
+
     // The time-out of one echo, in milliseconds.
     static constexpr int TimeoutMs = 1000;
     // The payload of every echo request (20 bytes, no terminating zero).

@@ -94,11 +94,12 @@ bool QIcmpSocket::sendEcho(quint32 address, quint16 sequence, const QByteArray &
     return sent == request.size();
 }
 
-bool QIcmpSocket::waitForReply(quint32 address, quint16 sequence, const QByteArray &payload,
-                               QDeadlineTimer deadline)
+QIcmpSocket::WaitResult QIcmpSocket::waitForReply(quint32 address, quint16 sequence,
+                                                  const QByteArray &payload,
+                                                  QDeadlineTimer deadline, int interruptDescriptor)
 {
     if (m_descriptor < 0)
-        return false;
+        return Failed;
     QIcmpPacket::Expectation expected;
     expected.address = address;
     expected.identifier = m_identifier;
@@ -109,13 +110,18 @@ bool QIcmpSocket::waitForReply(quint32 address, quint16 sequence, const QByteArr
     for (;;) {
         const qint64 remaining = deadline.remainingTime();
         if (remaining == 0)
-            return false;
-        pollfd descriptor = {m_descriptor, POLLIN, 0};
-        const int ready = ::poll(&descriptor, 1, int(qMin<qint64>(remaining, 60000)));
+            return TimedOut;
+        pollfd descriptors[2] = {{m_descriptor, POLLIN, 0}, {interruptDescriptor, POLLIN, 0}};
+        const nfds_t count = interruptDescriptor >= 0 ? 2 : 1;
+        const int ready = ::poll(descriptors, count, int(qMin<qint64>(remaining, 60000)));
         if (ready < 0 && errno != EINTR)
-            return false;
+            return Failed;
         if (ready <= 0)
             continue;
+        if (count == 2 && descriptors[1].revents)
+            return Interrupted;
+        if (!(descriptors[0].revents & POLLIN))
+            return Failed;
         sockaddr_in sender = {};
         socklen_t length = sizeof(sender);
         const ssize_t size = ::recvfrom(m_descriptor, buffer.data(), size_t(buffer.size()),
@@ -124,10 +130,10 @@ bool QIcmpSocket::waitForReply(quint32 address, quint16 sequence, const QByteArr
         if (size < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
                 continue;
-            return false;
+            return Failed;
         }
         const QByteArray packet = QByteArray::fromRawData(buffer.constData(), int(size));
         if (QIcmpPacket::isEchoReply(packet, m_ipHeader, ntohl(sender.sin_addr.s_addr), expected))
-            return true;
+            return Reply;
     }
 }

@@ -23,10 +23,12 @@ public:
     // Sends one echo request to the address (host byte order); port is only used by an adopted
     // descriptor. False when the request could not be sent.
     bool sendEcho(quint32 address, quint16 sequence, const QByteArray &payload, quint16 port = 0);
-    // Reads packets until the reply to that request arrives (true) or the deadline passes
-    // (false). Every other packet is dropped.
-    bool waitForReply(quint32 address, quint16 sequence, const QByteArray &payload,
-                      QDeadlineTimer deadline);
+    enum WaitResult { Reply, TimedOut, Interrupted, Failed };
+
+    // Reads packets until the reply to that request arrives, the deadline passes, or
+    // interruptDescriptor (when not -1) becomes readable. Every other packet is dropped.
+    WaitResult waitForReply(quint32 address, quint16 sequence, const QByteArray &payload,
+                            QDeadlineTimer deadline, int interruptDescriptor = -1);
 
     // The next sequence number of this process's echo requests.
     static quint16 nextSequence();

@@ -14,6 +14,12 @@ QPingService::QPingService(QIcmpEcho *echo, QObject *parent)
 
 QPingService::~QPingService() = default;
 
+void QPingService::abort()
+{
+    if (m_echo)
+        m_echo->abort();
+}
+
 void QPingService::pingHost(const QString &hostname)
 {
     const int latency = m_echo ? m_echo->echo(hostname) : -1;

@@ -19,6 +19,10 @@ public:
     explicit QPingService(QIcmpEcho *echo, QObject *parent = nullptr);
     ~QPingService() override;
 
+    // Thread-safe: makes a running echo give up and every later request fail at once. Called
+    // by the owner from its own thread before it stops the service's thread.
+    void abort();
+
 signals:
     void pingResult(const QString &hostname, int latency);
 

@@ -3,6 +3,8 @@
 
 #include "qicmpecho.h"
 
+#include <QtCore/qatomic.h>
+
 // The operating system's ICMP echo: ICMP sockets on Unix, the IP Helper interface on Windows.
 class QSystemIcmpEcho : public QIcmpEcho
 {
@@ -11,6 +13,14 @@ public:
     ~QSystemIcmpEcho() override;
 
     int echo(const QString &hostname) override;
+    void abort() override;
+
+private:
+    Q_DISABLE_COPY(QSystemIcmpEcho)
+
+    QAtomicInt m_aborted;
+    // Unix: a pipe whose read end wakes a waiting echo when abort() writes to it.
+    int m_wakeup[2] = {-1, -1};
 };
 
 #endif // QSYSTEMICMPECHO_H

@@ -6,9 +6,12 @@
 #include <QtCore/qurl.h>
 
 #include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 // The first IPv4 address of the host (host byte order), 0 when there is none.
 static quint32 resolveIPv4(const QString &hostname)
@@ -31,14 +34,38 @@ static quint32 resolveIPv4(const QString &hostname)
     return address;
 }
 
-QSystemIcmpEcho::QSystemIcmpEcho() = default;
+QSystemIcmpEcho::QSystemIcmpEcho()
+{
+    if (::pipe2(m_wakeup, O_CLOEXEC | O_NONBLOCK) != 0)
+        m_wakeup[0] = m_wakeup[1] = -1;
+}
 
-QSystemIcmpEcho::~QSystemIcmpEcho() = default;
+QSystemIcmpEcho::~QSystemIcmpEcho()
+{
+    for (const int descriptor : m_wakeup) {
+        if (descriptor >= 0)
+            ::close(descriptor);
+    }
+}
+
+void QSystemIcmpEcho::abort()
+{
+    m_aborted.storeRelease(1);
+    if (m_wakeup[1] >= 0) {
+        const char byte = 0;
+        ssize_t written;
+        do {
+            written = ::write(m_wakeup[1], &byte, 1);
+        } while (written < 0 && errno == EINTR);
+    }
+}
 
 int QSystemIcmpEcho::echo(const QString &hostname)
 {
+    if (m_aborted.loadAcquire())
+        return -1;
     const quint32 address = resolveIPv4(hostname);
-    if (!address)
+    if (!address || m_aborted.loadAcquire())
         return -1;
     QIcmpSocket socket;
     if (!socket.isValid())
@@ -50,7 +77,7 @@ int QSystemIcmpEcho::echo(const QString &hostname)
     const QDeadlineTimer deadline(TimeoutMs);
     if (!socket.sendEcho(address, sequence, data))
         return -1;
-    if (!socket.waitForReply(address, sequence, data, deadline))
+    if (socket.waitForReply(address, sequence, data, deadline, m_wakeup[0]) != QIcmpSocket::Reply)
         return -1;
     return int(clock.elapsed());
 }

@@ -32,10 +32,18 @@ QSystemIcmpEcho::QSystemIcmpEcho() = default;
 
 QSystemIcmpEcho::~QSystemIcmpEcho() = default;
 
+void QSystemIcmpEcho::abort()
+{
+    // IcmpSendEcho cannot be interrupted; a running echo ends by its time-out.
+    m_aborted.storeRelease(1);
+}
+
 int QSystemIcmpEcho::echo(const QString &hostname)
 {
+    if (m_aborted.loadAcquire())
+        return -1;
     const IPAddr address = resolveIPv4(hostname);
-    if (!address)
+    if (!address || m_aborted.loadAcquire())
         return -1;
     const HANDLE icmp = IcmpCreateFile();
     if (icmp == INVALID_HANDLE_VALUE)

@@ -71,15 +71,24 @@ void QVPNServerComboBox::init(QIcmpEcho *echo)
 
 QVPNServerComboBox::~QVPNServerComboBox()
 {
-    // An echo may block the ping thread for up to a second; do not wait for it.
+    // An echo may block the ping thread for up to a second, name resolution even longer: make
+    // the echo give up, let no late result reach us, and give the thread 100 ms to end.
+    m_pingService->abort();
+    disconnect(m_pingService, nullptr, this, nullptr);
+    disconnect(this, nullptr, m_pingService, nullptr);
+    // The service is deleted on its own thread as that thread ends, and the thread object
+    // after it has ended: immediately below, or later if it cannot stop in time.
+    connect(m_pingThread, &QThread::finished, m_pingService, &QObject::deleteLater);
+    connect(m_pingThread, &QThread::finished, m_pingThread, &QObject::deleteLater);
     m_pingThread->exit(0);
-    if (!m_pingThread->wait(100)) {
-        m_pingThread->terminate();
-        m_pingThread->wait();
+    if (m_pingThread->wait(100)) {
+        delete m_pingThread;
+    } else {
+        // Still blocked where it cannot be interrupted. Terminating the thread would unwind it
+        // through its event loop and corrupt it; it is left to end on its own instead.
+        m_pingThread->setParent(nullptr);
     }
-    delete m_pingService;
     m_pingService = nullptr;
-    delete m_pingThread;
     m_pingThread = nullptr;
 }
 

@@ -93,6 +93,8 @@ private slots:
     void realEchoToLoopback();
     void socketWaitsForItsOwnReply();
     void socketTimesOutOnStrayReplies();
+    void socketWaitIsInterrupted();
+    void abortedEchoFailsAtOnce();
 };
 
 void tst_PingService::checksum()
@@ -350,7 +352,8 @@ void tst_PingService::socketWaitsForItsOwnReply()
     QVERIFY(host.sendTo(mine.port, craftReply(0x5152, sequence, payload)));
     QVERIFY(host.sendTo(mine.port, request));
     QVERIFY(host.sendTo(mine.port, craftReply(0x5151, sequence, payload)));
-    QVERIFY(socket.waitForReply(Loopback, sequence, payload, QDeadlineTimer(20000)));
+    QCOMPARE(socket.waitForReply(Loopback, sequence, payload, QDeadlineTimer(20000)),
+             QIcmpSocket::Reply);
 #else
     QSKIP("ICMP sockets are a Unix matter");
 #endif
@@ -369,14 +372,47 @@ void tst_PingService::socketTimesOutOnStrayReplies()
     const quint16 sequence = QIcmpSocket::nextSequence();
     QVERIFY(host.sendTo(mine.port, craftReply(0x6161, sequence + 1, payload)));
     QVERIFY(host.sendTo(mine.port, craftReply(0x6161, sequence, payload.left(10))));
-    QVERIFY(!socket.waitForReply(Loopback, sequence, payload, QDeadlineTimer(QIcmpEcho::TimeoutMs)));
+    QCOMPARE(socket.waitForReply(Loopback, sequence, payload, QDeadlineTimer(QIcmpEcho::TimeoutMs)),
+             QIcmpSocket::TimedOut);
     // The answer that comes after the time-out is still recognised by a new wait: the stray
     // packets before it were consumed, not left to confuse the next echo.
     QVERIFY(host.sendTo(mine.port, craftReply(0x6161, sequence, payload)));
-    QVERIFY(socket.waitForReply(Loopback, sequence, payload, QDeadlineTimer(20000)));
+    QCOMPARE(socket.waitForReply(Loopback, sequence, payload, QDeadlineTimer(20000)),
+             QIcmpSocket::Reply);
 #else
     QSKIP("ICMP sockets are a Unix matter");
 #endif
+}
+
+void tst_PingService::socketWaitIsInterrupted()
+{
+#ifdef Q_OS_UNIX
+    UdpPeer mine;
+    QVERIFY(mine.open(Loopback));
+    QIcmpSocket socket(::dup(mine.descriptor), 0x7171);
+    int wakeup[2];
+    QCOMPARE(::pipe(wakeup), 0);
+    QCOMPARE(::write(wakeup[1], "x", 1), ssize_t(1));
+    const QIcmpSocket::WaitResult result = socket.waitForReply(Loopback, 1, QIcmpEcho::payload(),
+                                                               QDeadlineTimer(60000), wakeup[0]);
+    ::close(wakeup[0]);
+    ::close(wakeup[1]);
+    QCOMPARE(result, QIcmpSocket::Interrupted);
+#else
+    QSKIP("ICMP sockets are a Unix matter");
+#endif
+}
+
+void tst_PingService::abortedEchoFailsAtOnce()
+{
+    QSystemIcmpEcho echo;
+    echo.abort();
+    QCOMPARE(echo.echo(QStringLiteral("127.0.0.1")), -1);
+    QPingService service(new ScriptedEcho({{"a", 3}}));
+    service.abort(); // a scripted echo has nothing to interrupt and keeps answering
+    QSignalSpy results(&service, &QPingService::pingResult);
+    service.pingHost(QStringLiteral("a"));
+    QCOMPARE(results.at(0).at(1).toInt(), 3);
 }
 
 TAVRIN_TEST_GUILESS_MAIN(tst_PingService)
