@@ -32,6 +32,14 @@ QByteArray takeBytes(const QByteArray &data, int *offset, int count)
     return part;
 }
 
+// Every byte counts, zero bytes included, and a leading byte order mark is part of the text:
+// QString::fromUtf8() would drop it, so it reads the bytes behind one ASCII character.
+QString fromUtf8Exactly(const QByteArray &bytes)
+{
+    const QByteArray prefixed = '.' + bytes;
+    return QString::fromUtf8(prefixed.constData(), prefixed.size()).mid(1);
+}
+
 } // namespace
 
 QByteArray encodeUserPass(const QString &username, const QString &password)
@@ -78,8 +86,7 @@ bool decodeUserPass(const QString &text, QString &username, QString &password)
     if (offset < tmp.size())
         return failDecode("%1 - tmp.length() > 0");
 
-    // Every byte counts, zero bytes included.
-    username = QString::fromUtf8(usernameBA.constData(), usernameBA.size());
-    password = QString::fromUtf8(passwordBA.constData(), passwordBA.size());
+    username = fromUtf8Exactly(usernameBA);
+    password = fromUtf8Exactly(passwordBA);
     return true;
 }

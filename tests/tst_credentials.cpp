@@ -80,6 +80,7 @@ void tst_Credentials::roundTrip_data()
     QTest::newRow("255 bytes of two-byte letters")
             << QString(127, QChar(0x00e9)) + QLatin1Char('x') << QString(85, QChar(0x20ac));
     QTest::newRow("zero bytes inside") << QStringLiteral("a\u0000b") << QStringLiteral("\u0000");
+    QTest::newRow("byte order marks") << QStringLiteral("\ufeffbob") << QStringLiteral("\ufeff");
     QTest::newRow("blanks and symbols") << " user@example.test "
                                         << "= + / ==";
 }
