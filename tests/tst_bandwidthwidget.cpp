@@ -31,6 +31,7 @@ private slots:
     void trimming_data();
     void trimming();
     void widthChangeAloneDoesNotTrim();
+    void startsEmpty();
     void emptyGraph();
     void barsAndPalettes_data();
     void barsAndPalettes();
@@ -241,6 +242,18 @@ void tst_BandwidthWidget::widthChangeAloneDoesNotTrim()
     widget.addSample(1, 0, 0);
     QCOMPARE(widget.keptSamples().size(), 2);
     QCOMPARE(widget.maximumValue(), quint32(2000000));
+}
+
+void tst_BandwidthWidget::startsEmpty()
+{
+    QVPNBandwidthWidget widget;
+    const QMetaObject *mo = widget.metaObject();
+    QCOMPARE(mo->className(), "QVPNBandwidthWidget");
+    QCOMPARE(mo->methodCount(), mo->methodOffset());
+    QCOMPARE(mo->propertyCount(), mo->propertyOffset());
+    QVERIFY(widget.keptSamples().isEmpty());
+    QCOMPARE(widget.maximumValue(), quint32(1024));
+    QCOMPARE(widget.scaleTop(), Q_UINT64_C(100000));
 }
 
 void tst_BandwidthWidget::emptyGraph()
