@@ -17,7 +17,10 @@ static const char ChooserStyleSheet[]
           "0px 0px 0px 0px} QScrollBar::handle:vertical {border: none; background: #55b7e5} "
           "QScrollBar::up-arrow:vertical, QScrollBar::down-arrow:vertical {background: red; "
           "height: 50px} QScrollBar::add-line, QScrollBar::sub-line {height: 0px; background: "
-          "white}";
+          "white}"
+          // Styles that drop the popup over the face (Fusion) would otherwise show every row, as
+          // far as the screen reaches, instead of six.
+          " QComboBox {combobox-popup: 0}";
 
 static QString nameKey()
 {
