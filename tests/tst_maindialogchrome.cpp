@@ -1,0 +1,205 @@
+// The frameless main window's own chrome: the rounded shape and outline, the drag from
+// anywhere a press reaches the window, and the title bar's minimise and hide buttons.
+
+#include "tavrinfakedesktop.h"
+#include "tavrinframe.h"
+#include "tavrintestenvironment.h"
+
+#include <QtCore/qdatetime.h>
+#include <QtCore/qpointer.h>
+#include <QtGui/qevent.h>
+#include <QtTest/qtest.h>
+#include <QtWidgets/qapplication.h>
+#include <QtWidgets/qlabel.h>
+#include <QtWidgets/qlineedit.h>
+#include <QtWidgets/qpushbutton.h>
+
+class tst_MainDialogChrome : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void shape_roundedMaskAndOutline();
+    void drag_data();
+    void drag();
+    void drag_endsWithRelease();
+    void titleButtons();
+
+private:
+    static void sendMouse(QWidget *target, QEvent::Type type, const QPoint &local,
+                          const QPoint &global, Qt::MouseButton button, Qt::MouseButtons buttons);
+};
+
+void tst_MainDialogChrome::init()
+{
+    TavrinFakeDesktop::resetSettings();
+}
+
+void tst_MainDialogChrome::sendMouse(QWidget *target, QEvent::Type type, const QPoint &local,
+                                     const QPoint &global, Qt::MouseButton button,
+                                     Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, local, global, button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+void tst_MainDialogChrome::shape_roundedMaskAndOutline()
+{
+    TavrinFakeDesktop desktop;
+    QVERIFY(desktop.start());
+    QMainDialog *window = desktop.openWindow();
+    QVERIFY(window);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QCOMPARE(window->size(), QSize(344, 545));
+    QTRY_VERIFY_WITH_TIMEOUT(!window->mask().isEmpty(), 20000);
+
+    const QRegion mask = window->mask();
+    // The corners outside the 7-pixel radius are cut away...
+    for (const QPoint &corner :
+         {QPoint(0, 0), QPoint(1, 1), QPoint(343, 0), QPoint(342, 1), QPoint(0, 544),
+          QPoint(1, 543), QPoint(343, 544), QPoint(342, 543)}) {
+        QVERIFY2(!mask.contains(corner),
+                 qPrintable(QStringLiteral("%1,%2").arg(corner.x()).arg(corner.y())));
+    }
+    // ...and everything else, outline included, is part of the window.
+    for (const QPoint &inside :
+         {QPoint(172, 272), QPoint(10, 0), QPoint(0, 10), QPoint(333, 0), QPoint(343, 10),
+          QPoint(172, 544), QPoint(0, 534), QPoint(343, 534), QPoint(3, 3), QPoint(340, 541)}) {
+        QVERIFY2(mask.contains(inside),
+                 qPrintable(QStringLiteral("%1,%2").arg(inside.x()).arg(inside.y())));
+    }
+    QVERIFY(!mask.contains(QPoint(344, 272)));
+    QVERIFY(!mask.contains(QPoint(172, 545)));
+
+    // Grey outline and light fill where no child paints over them (the login page's margin).
+    const QImage login = window->grab().toImage();
+    QCOMPARE(QColor(login.pixel(0, 300)), QColor(160, 160, 160));
+    QCOMPARE(QColor(login.pixel(343, 300)), QColor(160, 160, 160));
+    QCOMPARE(QColor(login.pixel(5, 300)), QColor(247, 247, 247));
+    login.save(TavrinTestEnvironment::artifactDir() + QStringLiteral("/maindialog-login.png"));
+
+    desktop.widget<QLineEdit>("username_edit")->setText(QStringLiteral("demo"));
+    QVERIFY(desktop.deliver(
+            buildConnectedFrame("10.8.0.2", quint32(QDateTime::currentSecsSinceEpoch() - 4242))));
+    for (quint32 sample = 1; sample <= 40; ++sample)
+        desktop.peer.sendBandwidth(1, sample * sample * 2000, sample * 900);
+    QVERIFY(desktop.syncWithWindow());
+    window->grab().save(TavrinTestEnvironment::artifactDir()
+                        + QStringLiteral("/maindialog-connected.png"));
+}
+
+void tst_MainDialogChrome::drag_data()
+{
+    QTest::addColumn<QString>("pressedWidget"); // empty: the window itself
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("drags");
+    QTest::newRow("window, left button") << QString() << int(Qt::LeftButton) << true;
+    QTest::newRow("window, right button") << QString() << int(Qt::RightButton) << true;
+    QTest::newRow("window, middle button") << QString() << int(Qt::MiddleButton) << true;
+    QTest::newRow("title label") << "title_label" << int(Qt::LeftButton) << true;
+    QTest::newRow("plain label") << "logo_image_label" << int(Qt::LeftButton) << true;
+    QTest::newRow("user icon") << "username_label" << int(Qt::LeftButton) << true;
+    QTest::newRow("edit field") << "username_edit" << int(Qt::LeftButton) << false;
+    QTest::newRow("push button") << "settings_button" << int(Qt::LeftButton) << false;
+}
+
+void tst_MainDialogChrome::drag()
+{
+    QFETCH(QString, pressedWidget);
+    QFETCH(int, button);
+    QFETCH(bool, drags);
+
+    TavrinFakeDesktop desktop;
+    QVERIFY(desktop.start());
+    QMainDialog *window = desktop.openWindow();
+    QVERIFY(window);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    window->move(100, 120);
+    QTRY_COMPARE_WITH_TIMEOUT(window->pos(), QPoint(100, 120), 20000);
+
+    QWidget *target = pressedWidget.isEmpty()
+                              ? window
+                              : desktop.widget<QWidget>(pressedWidget.toLatin1().constData());
+    QVERIFY(target);
+    const Qt::MouseButton pressed = Qt::MouseButton(button);
+    const QPoint local(3, 3);
+    const QPoint inWindow = target->mapTo(window, local);
+    const QPoint global = QPoint(100, 120) + inWindow;
+
+    sendMouse(target, QEvent::MouseButtonPress, local, global, pressed, pressed);
+    // Moves go to the widget that took the press, as the mouse grab delivers them.
+    sendMouse(target, QEvent::MouseMove, local + QPoint(40, 25), global + QPoint(40, 25),
+              Qt::NoButton, pressed);
+    sendMouse(target, QEvent::MouseMove, local + QPoint(-30, 60), global + QPoint(-30, 60),
+              Qt::NoButton, pressed);
+    if (drags) {
+        QTRY_COMPARE_WITH_TIMEOUT(window->pos(), QPoint(70, 180), 20000);
+    }
+    sendMouse(target, QEvent::MouseButtonRelease, local + QPoint(-30, 60), global + QPoint(-30, 60),
+              pressed, Qt::NoButton);
+    if (!drags) {
+        // A widget that takes the press keeps the window where it is, even when moves reach
+        // the window itself.
+        sendMouse(window, QEvent::MouseMove, inWindow + QPoint(50, 50), global + QPoint(50, 50),
+                  Qt::NoButton, pressed);
+        QApplication::processEvents();
+        QCOMPARE(window->pos(), QPoint(100, 120));
+    }
+}
+
+void tst_MainDialogChrome::drag_endsWithRelease()
+{
+    TavrinFakeDesktop desktop;
+    QVERIFY(desktop.start());
+    QMainDialog *window = desktop.openWindow();
+    QVERIFY(window);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    window->move(200, 200);
+    QTRY_COMPARE_WITH_TIMEOUT(window->pos(), QPoint(200, 200), 20000);
+
+    // Fractional positions are rounded to whole pixels.
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(10.6, 20.4), QPointF(210.6, 220.4),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &press);
+    sendMouse(window, QEvent::MouseMove, QPoint(31, 40), QPoint(231, 240), Qt::NoButton,
+              Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(window->pos(), QPoint(220, 220), 20000);
+    // The release may come from anywhere; after it, moves no longer drag.
+    sendMouse(window, QEvent::MouseButtonRelease, QPoint(-500, -500), QPoint(-300, -300),
+              Qt::LeftButton, Qt::NoButton);
+    sendMouse(window, QEvent::MouseMove, QPoint(90, 90), QPoint(310, 310), Qt::NoButton,
+              Qt::LeftButton);
+    QApplication::processEvents();
+    QCOMPARE(window->pos(), QPoint(220, 220));
+}
+
+void tst_MainDialogChrome::titleButtons()
+{
+    TavrinFakeDesktop desktop;
+    QVERIFY(desktop.start());
+    QPointer<QMainDialog> window = desktop.openWindow();
+    QVERIFY(window);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+
+    QTest::mouseClick(desktop.widget<QPushButton>("minimize_button"), Qt::LeftButton);
+    QVERIFY(window->windowState() & Qt::WindowMinimized);
+    window->setWindowState(Qt::WindowNoState);
+    window->show();
+
+    // Hiding to the tray keeps everything running, even while connected.
+    QVERIFY(desktop.deliver(buildConnectedFrame("10.8.0.2", 1)));
+    QTest::mouseClick(desktop.widget<QPushButton>("close_button"), Qt::LeftButton);
+    QVERIFY(window);
+    QVERIFY(window->isHidden());
+    QVERIFY(desktop.peer.hasClient());
+    desktop.peer.clearFrames();
+    desktop.trayAction(0)->trigger(); // Disconnect
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.peer.frameTypes(), QList<int>({AbortRequest}), 20000);
+    QVERIFY(desktop.deliver(buildStatusFrame(Disconnected)));
+    QCOMPARE(desktop.widget<QLabel>("connecton_label")->text(), QStringLiteral("DISCONNECTED"));
+    QVERIFY(window->isHidden());
+}
+
+TAVRIN_TEST_MAIN(tst_MainDialogChrome)
+#include "tst_maindialogchrome.moc"

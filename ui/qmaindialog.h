@@ -1,0 +1,138 @@
+#ifndef QMAINDIALOG_H
+#define QMAINDIALOG_H
+
+#include "qtavrinserviceconnection.h"
+#include "vpnserver.h"
+
+#include <QtCore/qdatetime.h>
+#include <QtCore/qpoint.h>
+#include <QtCore/qstring.h>
+#include <QtGui/qpixmap.h>
+#include <QtNetwork/qnetworkaccessmanager.h>
+#include <QtWidgets/qdialog.h>
+#include <QtWidgets/qmenu.h>
+#include <QtWidgets/qsystemtrayicon.h>
+
+QT_BEGIN_NAMESPACE
+class QAction;
+class QMouseEvent;
+class QNetworkReply;
+class QPaintEvent;
+class QResizeEvent;
+class QTimerEvent;
+QT_END_NAMESPACE
+
+class QVPNListServers;
+struct QMainDialogStateLook;
+
+namespace Ui {
+class QMainDialog;
+}
+
+// The program's only window: a fixed-size frameless dialog with a login page and a connection
+// page, a tray icon with its menu, and the owner of the link to the local VPN service and of
+// the public address lookup.
+class QMainDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit QMainDialog(QWidget *parent = nullptr);
+    ~QMainDialog() override;
+
+    bool isServiceAvailable() const;
+    bool isInitialized() const;
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private slots:
+    void http_finished(QNetworkReply *reply);
+    void on_minimize_button_clicked();
+    void on_close_button_clicked();
+    void on_username_label_clicked();
+    void on_password_label_clicked();
+    void on_connect_button_clicked();
+    void on_settings_button_clicked();
+    void vpn_credentials(QByteArray credentials);
+    void vpn_notifyStatusChange(char state);
+    void vpn_startTime(uint startTime);
+    void vpn_updateBandwidth(uchar type, uint download, uint upload);
+    void vpn_loginFailed();
+    void on_connect_frame_clicked();
+    void on_title_label_clicked();
+    void on_comboBox_pressed();
+    void on_comboBox_starToggled();
+    void on_autoStart_checkBox_clicked(bool checked);
+    void on_autoLogin_checkBox_clicked(bool checked);
+    void on_menuConnectTriggered(bool checked);
+    void on_menuStatusTriggered(bool checked);
+    void on_menuJumptToFastestTriggered(bool checked);
+    void on_menuChangeCountryTriggered(bool checked);
+    void on_menuFeedbacktTriggered(bool checked);
+    void on_menuSettingsTriggered(bool checked);
+    void on_menuExitTriggered(bool checked);
+    void on_TrayActivated(QSystemTrayIcon::ActivationReason reason);
+    void updateIPAddress();
+
+private:
+    void buildTrayMenu();
+    void applyFonts();
+    void connectService();
+    void restoreSession();
+    void requestServerList();
+    void serverListArrived(QVPNListServers *list);
+
+    void saveCredentials();
+    int serverIndexByName(const QString &name);
+    VPNServer serverByName(const QString &name);
+    void sendConnectRequest();
+    void connectToServerNamed(const QString &name);
+    void switchServer(const QString &name);
+
+    void handleState(quint8 code);
+    void reconnectToPendingServer();
+    void showStateOnPage(const QMainDialogStateLook &look);
+    void showStateInTray(const QMainDialogStateLook &look);
+    void startClock();
+    void stopClock();
+    void showLoginFailure();
+    void updateTimeConnected();
+    void restartIPAddressLookup();
+    void scheduleIPAddressUpdate();
+
+    void buildWindowPixmap();
+
+    Ui::QMainDialog *ui;
+    QSystemTrayIcon trayIcon;
+    QMenu trayMenu;
+    QTavrinServiceConnection service;
+    QDateTime startTime;
+    VPNServer connection;
+    QNetworkAccessManager networkManager;
+    QPixmap windowPixmap;
+    QAction *connectAction = nullptr;
+    QAction *statusAction = nullptr;
+    QAction *jumpToFastestAction = nullptr;
+    QMenu *changeCountryMenu = nullptr;
+    QAction *feedbackAction = nullptr;
+    QAction *settingsAction = nullptr;
+    QAction *exitAction = nullptr;
+    QString pendingServerName;
+    QPoint dragPosition;
+    int clockTimerId = 0;
+    int ipLookupAttempts = 0;
+    quint8 state;
+    bool dragging = false;
+    bool initialized = false;
+    bool serviceAvailable = true;
+    bool exitRequested = false;
+    bool loginFailed = false;
+};
+
+#endif // QMAINDIALOG_H
