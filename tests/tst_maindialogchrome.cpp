@@ -1,6 +1,7 @@
 // The frameless main window's own chrome: the rounded shape and outline, the drag from
 // anywhere a press reaches the window, and the title bar's minimise and hide buttons.
 
+#include "qvpnbandwidthwidget.h"
 #include "tavrinfakedesktop.h"
 #include "tavrinframe.h"
 #include "tavrintestenvironment.h"
@@ -11,7 +12,6 @@
 #include <QtTest/qtest.h>
 #include <QtWidgets/qapplication.h>
 #include <QtWidgets/qlabel.h>
-#include <QtWidgets/qlineedit.h>
 #include <QtWidgets/qpushbutton.h>
 
 class tst_MainDialogChrome : public QObject
@@ -79,12 +79,23 @@ void tst_MainDialogChrome::shape_roundedMaskAndOutline()
     QCOMPARE(QColor(login.pixel(5, 300)), QColor(247, 247, 247));
     login.save(TavrinTestEnvironment::artifactDir() + QStringLiteral("/maindialog-login.png"));
 
-    desktop.widget<QLineEdit>("username_edit")->setText(QStringLiteral("demo"));
+    // The connected page with a minute of traffic and the address, for a person to look at.
     QVERIFY(desktop.deliver(
             buildConnectedFrame("10.8.0.2", quint32(QDateTime::currentSecsSinceEpoch() - 4242))));
-    for (quint32 sample = 1; sample <= 40; ++sample)
-        desktop.peer.sendBandwidth(1, sample * sample * 2000, sample * 900);
-    QVERIFY(desktop.syncWithWindow());
+    quint32 download = 0;
+    quint32 upload = 0;
+    for (quint32 second = 0; second < 60; ++second) {
+        download += 150000 + (second % 7) * 40000 + (second % 3) * 90000;
+        upload += 30000 + (second % 5) * 15000;
+        desktop.peer.sendBandwidth(1, download, upload);
+    }
+    auto *graph = desktop.widget<QVPNBandwidthWidget>("bandwidth_widget");
+    QTRY_VERIFY_WITH_TIMEOUT(!graph->keptSamples().isEmpty()
+                                     && graph->keptSamples().first().type == 1
+                                     && graph->keptSamples().size() == 57,
+                             20000);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.widget<QLabel>("ipaddress_value_label")->text(),
+                              QStringLiteral("192.0.2.1"), 20000);
     window->grab().save(TavrinTestEnvironment::artifactDir()
                         + QStringLiteral("/maindialog-connected.png"));
 }

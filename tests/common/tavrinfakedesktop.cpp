@@ -101,12 +101,17 @@ bool TavrinFakeDesktop::syncWithWindow()
     auto *graph = widget<QVPNBandwidthWidget>("bandwidth_widget");
     if (!graph || graph->width() <= 0)
         return false;
+    // A sample of type 0 (handed on as it is) with a small value that leaves the graph's
+    // scale alone.
+    const quint8 syncType = 0;
     const quint32 marker = ++m_syncMarker;
-    peer.sendBandwidth(0, marker, 0);
+    peer.sendBandwidth(syncType, marker, 0);
     return QTest::qWaitFor(
             [&] {
-                return !graph->keptSamples().isEmpty()
-                       && graph->keptSamples().first().download == marker;
+                if (graph->keptSamples().isEmpty())
+                    return false;
+                const BandwidthSample &newest = graph->keptSamples().first();
+                return newest.type == syncType && newest.download == marker;
             },
             20000);
 }

@@ -60,7 +60,7 @@ public:
 
 private:
     std::unique_ptr<QMainDialog> m_window;
-    quint32 m_syncMarker = 0x7e000000;
+    quint32 m_syncMarker = 0;
 };
 
 #endif // TAVRINFAKEDESKTOP_H
