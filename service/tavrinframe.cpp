@@ -5,10 +5,24 @@
 namespace {
 
 const int MaximumFieldSize = 255;
+const int PrefetchDistance = 1024;
 
 quint8 byteAt(const char *data, int index)
 {
     return quint8(data[index]);
+}
+
+// Asks the processor for bytes the reader needs soon. The reader walks a large arrival front to
+// back, each step depending on a length byte it has just read, which the processor's own
+// prefetching follows poorly; without this a single large arrival reads at half the speed of
+// many small ones.
+inline void prefetch(const char *address)
+{
+#if defined(Q_CC_GNU) || defined(Q_CC_CLANG)
+    __builtin_prefetch(address);
+#else
+    Q_UNUSED(address);
+#endif
 }
 
 QByteArray littleEndian32(quint32 value)
@@ -133,6 +147,13 @@ bool parseConnectRequest(const QByteArray &frame, QByteArray *host, QByteArray *
 
 void QTavrinFrameSplitter::append(const QByteArray &data)
 {
+    // Nothing buffered: take the arrival over as it is, without a copy, unless it only points
+    // at someone else's bytes (QByteArray::fromRawData() has no capacity of its own).
+    if (bufferedSize() == 0 && !data.isEmpty() && data.capacity() >= data.size()) {
+        m_buffer = data;
+        m_offset = 0;
+        return;
+    }
     append(data.constData(), data.size());
 }
 
@@ -143,10 +164,12 @@ void QTavrinFrameSplitter::append(const char *data, qsizetype size)
     // Drop what has been read once it is at least as large as what is left, so that every
     // byte is moved at most once more than it is read: linear however the bytes arrive.
     if (m_offset > 0 && m_offset >= bufferedSize()) {
-        if (m_offset == m_buffer.size())
+        if (bufferedSize() == 0)
             m_buffer.clear();
-        else
+        else if (m_buffer.isDetached())
             m_buffer.remove(0, int(m_offset));
+        else
+            m_buffer = m_buffer.mid(int(m_offset)); // copies only what is left
         m_offset = 0;
     }
     m_buffer.append(data, int(size));
@@ -156,6 +179,8 @@ bool QTavrinFrameSplitter::nextFrame(const char **data, int *size)
 {
     while (bufferedSize() >= MinimumFrameSize) {
         const char *frame = m_buffer.constData() + m_offset;
+        if (bufferedSize() > PrefetchDistance)
+            prefetch(frame + PrefetchDistance);
         const int length = byteAt(frame, 1);
         if (length < MinimumFrameSize) {
             // No frame is this short: drop that many bytes (one for a length of 0) and go on.

@@ -96,6 +96,7 @@ private slots:
     void incompleteFrameWaits();
     void hostileInputAlwaysMakesProgress();
     void clearForgetsBufferedBytes();
+    void appendKeepsItsOwnBytes();
 
     void decodeServiceFrames_data();
     void decodeServiceFrames();
@@ -366,6 +367,30 @@ void tst_FrameSplitter::clearForgetsBufferedBytes()
     QCOMPARE(splitter.bufferedSize(), qsizetype(0));
     splitter.append(buildStatusFrame(Timeout));
     QCOMPARE(drain(&splitter), QList<QByteArray>{buildStatusFrame(Timeout)});
+}
+
+void tst_FrameSplitter::appendKeepsItsOwnBytes()
+{
+    const QByteArray frame = buildCredentialsReplyFrame("oyKjLg==");
+    // An arrival that only points at the caller's bytes: the caller may reuse them at once.
+    QByteArray storage = frame + frame.left(5);
+    QTavrinFrameSplitter splitter;
+    splitter.append(QByteArray::fromRawData(storage.constData(), storage.size()));
+    storage.fill('\0');
+    QList<QByteArray> frames = drain(&splitter);
+    QCOMPARE(frames, QList<QByteArray>{frame});
+
+    // An arrival taken over as it is: the caller changing its array changes nothing here.
+    QByteArray arrival = frame.mid(5) + frame;
+    splitter.append(arrival);
+    arrival.fill('\0');
+    frames = drain(&splitter);
+    QCOMPARE(frames, (QList<QByteArray>{frame, frame}));
+
+    QByteArray whole = frame + frame;
+    splitter.append(whole);
+    whole[0] = 'x';
+    QCOMPARE(drain(&splitter), (QList<QByteArray>{frame, frame}));
 }
 
 void tst_FrameSplitter::decodeServiceFrames_data()
