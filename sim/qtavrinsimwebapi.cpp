@@ -35,6 +35,9 @@ QTavrinSimWebApi::QTavrinSimWebApi(const QTavrinSimOptions &options, const QByte
                   [this](const httplib::Request &request, httplib::Response &response) {
                       answerIp(request, response);
                   });
+    // One request per connection: the client clears its connection cache before every request
+    // anyway, and an idle kept-alive connection would hold up the end of the program.
+    m_server->set_keep_alive_max_count(1);
     m_server->set_logger([](const httplib::Request &request, const httplib::Response &response) {
         simLog("HTTP", QStringLiteral("%1 %2 %3")
                                .arg(QString::fromStdString(request.method),
@@ -67,6 +70,10 @@ void QTavrinSimWebApi::start()
     if (m_thread.joinable() || m_port <= 0)
         return;
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // stop() only reaches a server that has begun to listen; wait for that moment, so that an
+    // early request to end cannot leave the thread running for ever.
+    while (!m_server->is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void QTavrinSimWebApi::stop()
@@ -89,10 +96,14 @@ bool QTavrinSimWebApi::checkKey(const httplib::Request &request, httplib::Respon
     return false;
 }
 
-void QTavrinSimWebApi::delayAnswer()
+void QTavrinSimWebApi::delayAnswer(const httplib::Request &request)
 {
     if (m_options.httpDelay <= 0)
         return;
+    simLog("HTTP", QStringLiteral("DELAY %1 %2 %3 ms")
+                           .arg(QString::fromStdString(request.method),
+                                QString::fromStdString(request.path))
+                           .arg(m_options.httpDelay));
     std::unique_lock<std::mutex> locker(m_delayMutex);
     m_delayWake.wait_for(locker, std::chrono::milliseconds(m_options.httpDelay),
                          [this] { return m_stopping; });
@@ -100,7 +111,7 @@ void QTavrinSimWebApi::delayAnswer()
 
 void QTavrinSimWebApi::answerList(const httplib::Request &request, httplib::Response &response)
 {
-    delayAnswer();
+    delayAnswer(request);
     if (!checkKey(request, response))
         return;
     switch (m_options.listBody) {
@@ -122,7 +133,7 @@ void QTavrinSimWebApi::answerList(const httplib::Request &request, httplib::Resp
 
 void QTavrinSimWebApi::answerIp(const httplib::Request &request, httplib::Response &response)
 {
-    delayAnswer();
+    delayAnswer(request);
     if (!checkKey(request, response))
         return;
     if (++m_ipRequests <= m_options.ipFailures) {

@@ -48,7 +48,7 @@ private:
     void answerList(const httplib::Request &request, httplib::Response &response);
     void answerIp(const httplib::Request &request, httplib::Response &response);
     bool checkKey(const httplib::Request &request, httplib::Response &response) const;
-    void delayAnswer();
+    void delayAnswer(const httplib::Request &request);
 
     QTavrinSimOptions m_options;
     QByteArray m_serverList;
