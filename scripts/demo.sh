@@ -131,7 +131,8 @@ headless_demo() {
     wait_for 30 has_tray || { say "the tray host did not start"; exit 1; }
 
     start_sim
-    (cd "$build" && client_env ./app/tavrin-client >"$run/client.log" 2>&1) &
+    (cd "$build" && exec env TMPDIR="$run/tmp" TAVRIN_API_HOST="127.0.0.1:$port" \
+        ./app/tavrin-client >"$run/client.log" 2>&1) &
     pids+=($!)
     wait_for 60 has_window || { say "no window; client log:"; cat "$run/client.log"; exit 1; }
     local win
