@@ -36,7 +36,9 @@ if [ -n "${TAVRIN_QUICK:-}" ]; then
     exit 0
 fi
 
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
+# intercept_strndup=0: the keyboard library of the X platform plugin calls strndup() on names
+# that are not terminated within their buffer, which strict string checks report as overflows.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:intercept_strndup=0:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 run_suite "$root/build-sanitize" -DCMAKE_BUILD_TYPE=Debug \

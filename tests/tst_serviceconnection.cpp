@@ -564,6 +564,14 @@ void tst_ServiceConnection::lossOfTheServiceEndsTheProgram()
                      .arg(int(QMessageBox::Ok)));
     QCOMPARE(boxes.hadParent().first(), false);
     QCOMPARE(boxes.hadDefault().first(), false);
+
+    // QCoreApplication::exit() leaves every later event loop of this thread ending at once
+    // until QCoreApplication::exec() runs again; let it run once so later tests can wait.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+    QEventLoop after;
+    QTimer::singleShot(0, &after, [&after] { after.exit(7); });
+    QCOMPARE(after.exec(), 7);
 }
 
 void tst_ServiceConnection::trustedPeers_data()
