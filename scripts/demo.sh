@@ -107,7 +107,7 @@ has_tray() { "$build/tools/traywait" 1 2>/dev/null; }
 
 # Clicks at a point given relative to the window's top-left corner.
 click_at() {
-    xdotool mousemove --sync $((win_x + $1)) $((win_y + $2)) click 1
+    xdotool mousemove $((win_x + $1)) $((win_y + $2)) click 1
 }
 
 headless_demo() {

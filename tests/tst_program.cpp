@@ -57,8 +57,10 @@ public:
     QByteArray tool(const QString &program, const QStringList &arguments, int *exitCode = nullptr);
     // The X id of a visible window whose title matches the pattern, waiting up to timeout.
     QString waitForWindow(const QString &titlePattern, int timeout = longWait);
-    QStringList visibleWindows(const QString &titlePattern);
+    // Visible windows by title, or all visible windows of a process.
+    QStringList visibleWindows(const QString &titlePattern, const QString &pid = QString());
     bool pressKey(const QString &windowId, const QString &key);
+    bool click(const QPoint &point, int button = 1);
     QImage screenshot(const QString &name);
 
     // Waits until the sim's log holds a line matching the pattern, at least count times.
@@ -226,11 +228,14 @@ QByteArray ProgramRun::tool(const QString &program, const QStringList &arguments
     return process.readAllStandardOutput();
 }
 
-QStringList ProgramRun::visibleWindows(const QString &titlePattern)
+QStringList ProgramRun::visibleWindows(const QString &titlePattern, const QString &pid)
 {
-    const QByteArray out = tool(toolPath("xdotool"),
-                                {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                 QStringLiteral("--name"), titlePattern});
+    QStringList arguments = {QStringLiteral("search"), QStringLiteral("--onlyvisible")};
+    if (pid.isEmpty())
+        arguments << QStringLiteral("--name") << titlePattern;
+    else
+        arguments << QStringLiteral("--pid") << pid;
+    const QByteArray out = tool(toolPath("xdotool"), arguments);
     return QString::fromLatin1(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
@@ -254,6 +259,16 @@ bool ProgramRun::pressKey(const QString &windowId, const QString &key)
     if (exitCode != 0)
         return false;
     tool(toolPath("xdotool"), {QStringLiteral("key"), key}, &exitCode);
+    return exitCode == 0;
+}
+
+bool ProgramRun::click(const QPoint &point, int button)
+{
+    int exitCode = -1;
+    tool(toolPath("xdotool"),
+         {QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
+          QStringLiteral("click"), QString::number(button)},
+         &exitCode);
     return exitCode == 0;
 }
 
@@ -315,6 +330,7 @@ private slots:
     void secondInstanceEndsAtOnce();
     void autoLoginConnectsAndStoresCredentials();
     void windowIsRoundedAndFixedInSize();
+    void hideToTrayAndExitFromTray();
 
 private:
     QString damagedFontsFolder(const QTemporaryDir &dir);
@@ -399,8 +415,7 @@ void tst_Program::startupEnds()
     }
 
     QProcess *client = run.startClient(workingFolder);
-    QVERIFY2(client->state() == QProcess::Running || client->state() == QProcess::NotRunning,
-             "tavrin-client did not start");
+    QVERIFY2(client->error() != QProcess::FailedToStart, "tavrin-client did not start");
     if (errorBox) {
         const QString box = run.waitForWindow(QStringLiteral("^Connection error"));
         QVERIFY2(!box.isEmpty(), "no \"Connection error\" box");
@@ -546,6 +561,46 @@ void tst_Program::windowIsRoundedAndFixedInSize()
     QVERIFY(!isRoot(shot, QPoint(geometry.center().x(), geometry.bottom())));
     QVERIFY(!isRoot(shot, QPoint(geometry.left(), geometry.center().y())));
     QCOMPARE(client->state(), QProcess::Running);
+}
+
+void tst_Program::hideToTrayAndExitFromTray()
+{
+    ProgramRun run;
+    QString error;
+    QVERIFY2(run.startDisplay(&error), qPrintable(error));
+    QVERIFY2(run.startTrayHost(&error), qPrintable(error));
+    QVERIFY2(run.startSim({}, &error), qPrintable(error));
+    QProcess *client = run.startClient(TavrinTestEnvironment::buildDir());
+    const QString window = run.waitForWindow(QStringLiteral("^Tavrin Client$"));
+    QVERIFY2(!window.isEmpty(), "no main window");
+    const QRect geometry = windowGeometry(run, window);
+
+    // The title bar's close button (the right one) hides the window; the program goes on.
+    QVERIFY(run.click(geometry.topRight() + QPoint(-15, 14)));
+    QTRY_VERIFY_WITH_TIMEOUT(run.visibleWindows(QStringLiteral("^Tavrin Client$")).isEmpty(),
+                             longWait);
+    QCOMPARE(client->state(), QProcess::Running);
+
+    // The tray host sits in the top right corner and holds only our icon: a click shows the
+    // window again.
+    const QPoint trayIcon(1024 - 12, 12);
+    QVERIFY(run.click(trayIcon));
+    QVERIFY2(!run.waitForWindow(QStringLiteral("^Tavrin Client$")).isEmpty(),
+             "a click on the tray icon did not show the window");
+    run.screenshot(QStringLiteral("shown-from-tray"));
+
+    // Exit from the tray menu (its mnemonic) while disconnected ends the program normally.
+    const QString pid = QString::number(client->processId());
+    const int windowsBefore = run.visibleWindows(QString(), pid).size();
+    QVERIFY(run.click(trayIcon, 3));
+    // The menu is one more window of the program; it holds the keyboard while open.
+    QTRY_VERIFY_WITH_TIMEOUT(run.visibleWindows(QString(), pid).size() > windowsBefore, longWait);
+    int exitCode = -1;
+    run.tool(toolPath("xdotool"), {QStringLiteral("key"), QStringLiteral("x")}, &exitCode);
+    QCOMPARE(exitCode, 0);
+    QVERIFY2(ProgramRun::waitForExit(client), "Exit from the tray menu did not end the program");
+    QCOMPARE(client->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(client->exitCode(), 0);
 }
 
 TAVRIN_TEST_MAIN(tst_Program)
