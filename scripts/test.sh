@@ -48,7 +48,7 @@ run_suite "$root/build-sanitize" -DCMAKE_BUILD_TYPE=Debug \
 echo "=== fuzz (${fuzz_seconds}s per target)"
 shopt -s nullglob
 for target in "$root"/build-sanitize/fuzz/fuzz_*; do
-    [ -x "$target" ] || continue
+    [ -f "$target" ] && [ -x "$target" ] || continue
     name="$(basename "$target")"
     corpus="$root/build-sanitize/fuzz/corpus-$name"
     mkdir -p "$corpus"
