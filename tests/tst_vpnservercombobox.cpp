@@ -5,7 +5,6 @@
 #include <QtCore/qatomic.h>
 #include <QtCore/qmutex.h>
 #include <QtCore/qthread.h>
-#include <QtGui/qstandarditemmodel.h>
 #include <QtTest/qsignalspy.h>
 #include <QtTest/qtest.h>
 #include <QtWidgets/qabstractitemview.h>
@@ -14,18 +13,13 @@
 typedef QList<VPNServer> ServerList;
 
 // What the chooser's echo was asked, shared with the test; the echo itself belongs to the
-// chooser's ping service and dies with it.
+// chooser's ping service and dies with it. While block is set the echo does not come back.
 struct EchoLog
 {
     QMutex mutex;
     QStringList asked;
     QHash<QString, int> latencies;
-    QAtomicInt block{0};
-    QAtomicInt entered{0};
-    QAtomicInt returned{0};
-    QAtomicInt abortable{1};
-    QAtomicInt aborted{0};
-    QAtomicInt destroyed{0};
+    QAtomicInt block{0}, abortable{1}, entered{0}, returned{0}, aborted{0}, destroyed{0};
 
     QStringList hosts()
     {
@@ -41,24 +35,19 @@ public:
         : m_log(log)
     {}
     ~LoggingEcho() override { m_log->destroyed.ref(); }
-
     void abort() override
     {
         m_log->aborted.ref();
         if (m_log->abortable.loadAcquire())
             m_log->block.storeRelease(0);
     }
-
     int echo(const QString &hostname) override
     {
-        int latency;
-        {
-            QMutexLocker locker(&m_log->mutex);
-            m_log->asked.append(hostname);
-            latency = m_log->latencies.value(hostname, -1);
-        }
+        m_log->mutex.lock();
+        m_log->asked.append(hostname);
+        const int latency = m_log->latencies.value(hostname, -1);
+        m_log->mutex.unlock();
         m_log->entered.ref();
-        // Stands for an echo that never comes back (a blocked resolver or a silent host).
         while (m_log->block.loadAcquire())
             QThread::msleep(20);
         m_log->returned.ref();
@@ -69,27 +58,24 @@ private:
     EchoLog *m_log;
 };
 
-static ServerList sampleServers()
-{
-    return ServerList() << VPNServer{"Automatic", "auto", "auto.example.test"}
-                        << VPNServer{"Germany", "DE", "de.example.test"}
-                        << VPNServer{"Germany 2", "DE", "de.example.test"}
-                        << VPNServer{"France", "FR", "fr.example.test"}
-                        << VPNServer{"Japan", "JP", "jp.example.test"};
-}
+static const ServerList Sample{{"Automatic", "auto", "auto.example.test"},
+                               {"Germany", "DE", "de.example.test"},
+                               {"Germany 2", "DE", "de.example.test"},
+                               {"France", "FR", "fr.example.test"},
+                               {"Japan", "JP", "jp.example.test"}};
 
 static ServerEntry entryAt(const QVPNServerComboBox &chooser, int row)
 {
     return chooser.itemData(row, Qt::UserRole).toMap();
 }
 
-static bool allMeasured(const QVPNServerComboBox &chooser)
+// The stored latencies, row by row; null where a row has not been measured yet.
+static QVariantList pings(const QVPNServerComboBox &chooser)
 {
-    for (int row = 0; row < chooser.count(); ++row) {
-        if (!entryAt(chooser, row).contains(QStringLiteral("ping")))
-            return false;
-    }
-    return true;
+    QVariantList result;
+    for (int row = 0; row < chooser.count(); ++row)
+        result << entryAt(chooser, row).value(QStringLiteral("ping"));
+    return result;
 }
 
 class tst_VPNServerComboBox : public QObject
@@ -97,147 +83,84 @@ class tst_VPNServerComboBox : public QObject
     Q_OBJECT
 
 private slots:
-    void construction();
-    void fillReplacesCurrentServer();
-    void fillKeepsOneRowPerEntry();
-    void emptyFillKeepsCurrentServer();
-    void currentIndexFollowsList();
+    void fillAndCurrentServer();
     void favorites_data();
     void favorites();
-    void favoritesTextFollowsRows();
     void pingCycle();
-    void emptyHostIsNeverSent();
     void press_data();
     void press();
     void destructionWhileEchoBlocks_data();
     void destructionWhileEchoBlocks();
 };
 
-void tst_VPNServerComboBox::construction()
+void tst_VPNServerComboBox::fillAndCurrentServer()
 {
     EchoLog log;
     QVPNServerComboBox chooser(new LoggingEcho(&log));
     QCOMPARE(chooser.maxVisibleItems(), 6);
-    QVERIFY(chooser.styleSheet().startsWith(QStringLiteral("QScrollBar:vertical {border: 1px")));
-    QCOMPARE(chooser.count(), 0);
-    QCOMPARE(chooser.currentServer(), VPNServer());
-    QVERIFY(chooser.itemDelegate()->inherits("QVPNServerComboBoxItemDelegate"));
     QCOMPARE(chooser.itemDelegate()->parent(), &chooser);
-    QVPNServerComboBox plain;
-    QCOMPARE(plain.count(), 0);
-}
-
-void tst_VPNServerComboBox::fillReplacesCurrentServer()
-{
-    EchoLog log;
-    QVPNServerComboBox chooser(new LoggingEcho(&log));
     const VPNServer chosen{"France", "FR", "fr.example.test"};
     chooser.setCurrentServer(chosen);
     QCOMPARE(chooser.currentServer(), chosen);
 
-    chooser.setServers(sampleServers());
-    QCOMPARE(chooser.count(), 5);
-    QCOMPARE(chooser.currentIndex(), 0);
-    QCOMPARE(chooser.currentServer(), sampleServers().first());
-    QCOMPARE(chooser.servers().size(), 5);
+    // A fill makes its first row current and gives exactly one row per entry.
+    chooser.setServers(Sample);
+    QCOMPARE(chooser.model()->rowCount(), 5);
+    QCOMPARE(chooser.currentServer(), Sample.first());
+    QCOMPARE(chooser.servers(), Sample);
     for (int row = 0; row < 5; ++row) {
-        const VPNServer server = sampleServers().at(row);
         const ServerEntry entry = entryAt(chooser, row);
-        QCOMPARE(entry.value("name").toString(), server.name);
-        QCOMPARE(entry.value("code").toString(), server.code);
-        QCOMPARE(entry.value("hostname").toString(), server.hostname);
+        QCOMPARE(VPNServer({entry.value("name").toString(), entry.value("code").toString(),
+                            entry.value("hostname").toString()}),
+                 Sample.at(row));
         QVERIFY(!entry.contains("ping"));
         const QModelIndex index = chooser.model()->index(row, 0);
         QCOMPARE(chooser.model()->flags(index), Qt::ItemFlags(Qt::ItemIsUserCheckable));
-        QVERIFY(!index.data(Qt::CheckStateRole).isValid());
     }
-}
-
-void tst_VPNServerComboBox::fillKeepsOneRowPerEntry()
-{
-    EchoLog log;
-    QVPNServerComboBox chooser(new LoggingEcho(&log));
-    chooser.setServers(sampleServers());
-    const ServerList two = sampleServers().mid(3, 2);
-    chooser.setServers(two);
-    QCOMPARE(chooser.count(), 2);
+    chooser.setServers(Sample.mid(3, 2));
     QCOMPARE(chooser.model()->rowCount(), 2);
-    QCOMPARE(entryAt(chooser, 1).value("name").toString(), QStringLiteral("Japan"));
-    QCOMPARE(chooser.currentServer(), two.first());
-}
+    QCOMPARE(chooser.servers(), Sample.mid(3, 2));
 
-void tst_VPNServerComboBox::emptyFillKeepsCurrentServer()
-{
-    EchoLog log;
-    QVPNServerComboBox chooser(new LoggingEcho(&log));
-    chooser.setServers(sampleServers());
-    chooser.setCurrentIndex(3);
-    QCOMPARE(chooser.currentServer().name, QStringLiteral("France"));
-    chooser.setServers(ServerList());
-    QCOMPARE(chooser.count(), 0);
-    QCOMPARE(chooser.model()->rowCount(), 0);
-    QCOMPARE(chooser.currentServer().name, QStringLiteral("France"));
-}
-
-void tst_VPNServerComboBox::currentIndexFollowsList()
-{
-    EchoLog log;
-    QVPNServerComboBox chooser(new LoggingEcho(&log));
-    chooser.setServers(sampleServers());
-    chooser.setCurrentIndex(4);
-    QCOMPARE(chooser.currentServer(), sampleServers().at(4));
+    // The current server follows the list, but neither -1 nor an empty fill forget it.
+    chooser.setCurrentIndex(1);
+    QCOMPARE(chooser.currentServer(), Sample.at(4));
     chooser.setCurrentIndex(-1);
-    QCOMPARE(chooser.currentServer(), sampleServers().at(4));
-    const VPNServer fromSettings{"Automatic", "auto", "auto.example.test"};
-    chooser.setCurrentServer(fromSettings);
-    QCOMPARE(chooser.currentServer(), fromSettings);
+    chooser.setServers(ServerList());
+    QCOMPARE(chooser.model()->rowCount(), 0);
+    QCOMPARE(chooser.currentServer(), Sample.at(4));
 }
 
 void tst_VPNServerComboBox::favorites_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QList<int>>("checkedRows");
-    QTest::newRow("two names") << QStringLiteral("France,Japan") << (QList<int>() << 3 << 4);
-    QTest::newRow("order of the text does not matter")
-            << QStringLiteral("Japan,Automatic") << (QList<int>() << 0 << 4);
-    QTest::newRow("letter case differs") << QStringLiteral("france,JAPAN") << QList<int>();
-    QTest::newRow("spaces are part of the name")
-            << QStringLiteral("France, Japan") << (QList<int>() << 3);
-    QTest::newRow("empty") << QString() << QList<int>();
-    QTest::newRow("empty parts") << QStringLiteral(",Germany 2,,") << (QList<int>() << 2);
-    QTest::newRow("unknown name") << QStringLiteral("Atlantis") << QList<int>();
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("favorites");
+    QTest::newRow("row order, not the text's")
+            << QStringList{"Japan,France"} << "France,Japan,France";
+    QTest::newRow("marks are only ever added")
+            << QStringList{"Japan", "Automatic"} << "Automatic,Japan";
+    QTest::newRow("letter case differs") << QStringList{"france,JAPAN"} << QString();
+    QTest::newRow("spaces are part of the name") << QStringList{"France, Japan"} << "France,France";
+    QTest::newRow("empty parts") << QStringList{",Germany 2,,"} << "Germany 2";
+    QTest::newRow("empty and unknown") << QStringList{"", "Atlantis"} << QString();
 }
 
 void tst_VPNServerComboBox::favorites()
 {
-    QFETCH(QString, text);
-    QFETCH(QList<int>, checkedRows);
+    QFETCH(QStringList, texts);
     EchoLog log;
     QVPNServerComboBox chooser(new LoggingEcho(&log));
-    chooser.setServers(sampleServers());
-    chooser.setFavoriteServers(text);
+    const ServerList servers = Sample + ServerList{{"France", "FR", "fr2.example.test"}};
+    chooser.setServers(servers);
+    for (const QString &text : texts)
+        chooser.setFavoriteServers(text);
+    QTEST(chooser.favoriteServers(), "favorites");
+    QStringList checked;
     for (int row = 0; row < chooser.count(); ++row) {
-        const bool checked = chooser.itemData(row, Qt::CheckStateRole).toInt() == Qt::Checked;
-        QCOMPARE(checked, checkedRows.contains(row));
+        if (chooser.itemData(row, Qt::CheckStateRole).toInt() == Qt::Checked)
+            checked << entryAt(chooser, row).value("name").toString();
     }
-}
-
-void tst_VPNServerComboBox::favoritesTextFollowsRows()
-{
-    EchoLog log;
-    QVPNServerComboBox chooser(new LoggingEcho(&log));
-    ServerList servers = sampleServers();
-    servers.append(VPNServer{"France", "FR", "fr2.example.test"}); // a second row of that name
-    chooser.setServers(servers);
-    QCOMPARE(chooser.favoriteServers(), QString());
-    chooser.setFavoriteServers(QStringLiteral("Japan,France"));
-    QCOMPARE(chooser.itemData(5, Qt::CheckStateRole).toInt(), int(Qt::Checked));
-    // Row order, not the order of the text.
-    QCOMPARE(chooser.favoriteServers(), QStringLiteral("France,Japan,France"));
-    // Marks are only ever added; a new fill starts without any.
-    chooser.setFavoriteServers(QStringLiteral("Automatic"));
-    QCOMPARE(chooser.favoriteServers(), QStringLiteral("Automatic,France,Japan,France"));
-    chooser.setServers(servers);
+    QTEST(checked.join(','), "favorites");
+    chooser.setServers(servers); // a new fill starts without any
     QCOMPARE(chooser.favoriteServers(), QString());
 }
 
@@ -247,51 +170,30 @@ void tst_VPNServerComboBox::pingCycle()
     log.latencies = {{"auto.example.test", 12}, {"de.example.test", 250}, {"jp.example.test", 480}};
     QVPNServerComboBox chooser(new LoggingEcho(&log));
     QSignalSpy requests(&chooser, &QVPNServerComboBox::pingHost);
-    chooser.setServers(sampleServers());
+    chooser.setServers(ServerList{{"No host", "XX", QString()}} + Sample);
     QVERIFY(requests.isEmpty()); // the first step waits for its timer
 
-    QTRY_VERIFY_WITH_TIMEOUT(allMeasured(chooser), 60000);
-    QCOMPARE(entryAt(chooser, 0).value("ping").toInt(), 12);
-    QCOMPARE(entryAt(chooser, 1).value("ping").toInt(), 250);
-    QCOMPARE(entryAt(chooser, 2).value("ping").toInt(), 250);
-    QCOMPARE(entryAt(chooser, 3).value("ping").toInt(), -1); // failed, stored as -1
-    QCOMPARE(entryAt(chooser, 4).value("ping").toInt(), 480);
-    // One echo per host, in row order: the shared host once, the failed one never again.
-    const QStringList expected{"auto.example.test", "de.example.test", "fr.example.test",
-                               "jp.example.test"};
-    QCOMPARE(log.hosts(), expected);
+    // One echo per host in row order: the shared host once, the failed one (-1) never again,
+    // and never an empty name.
+    const QVariantList expected{-1, 12, 250, 250, -1, 480};
+    QTRY_COMPARE_WITH_TIMEOUT(pings(chooser), expected, 60000);
+    const QStringList hosts{"auto.example.test", "de.example.test", "fr.example.test",
+                            "jp.example.test"};
+    QCOMPARE(log.hosts(), hosts);
+    QCOMPARE(requests.count(), 4);
+    QMetaObject::invokeMethod(&chooser, "pingNextServer"); // the cycle has ended
     QCOMPARE(requests.count(), 4);
 
-    // The cycle has ended: a further step finds nothing to measure.
-    QMetaObject::invokeMethod(&chooser, "pingNextServer");
-    QCOMPARE(requests.count(), 4);
-
-    // A result for no row changes nothing but keeps the cycle going; a new fill measures anew.
+    // A result for no row changes nothing; a new fill measures anew.
     QMetaObject::invokeMethod(&chooser, "pingResult", Q_ARG(QString, "elsewhere.example.test"),
                               Q_ARG(int, 5));
-    QCOMPARE(entryAt(chooser, 3).value("ping").toInt(), -1);
-    chooser.setServers(sampleServers().mid(4));
-    QVERIFY(!entryAt(chooser, 0).contains("ping"));
-    QTRY_VERIFY_WITH_TIMEOUT(allMeasured(chooser), 60000);
-    QCOMPARE(entryAt(chooser, 0).value("ping").toInt(), 480);
-    QCOMPARE(log.hosts().count(QStringLiteral("jp.example.test")), 2);
-}
-
-void tst_VPNServerComboBox::emptyHostIsNeverSent()
-{
-    EchoLog log;
-    log.latencies = {{"de.example.test", 30}};
-    QVPNServerComboBox chooser(new LoggingEcho(&log));
-    chooser.setServers(ServerList());
-    chooser.setServers(ServerList() << VPNServer{"No host", "XX", QString()}
-                                    << VPNServer{"Germany", "DE", "de.example.test"}
-                                    << VPNServer{"No host either", "YY", QString()});
-    QTRY_VERIFY_WITH_TIMEOUT(allMeasured(chooser), 60000);
-    QCOMPARE(entryAt(chooser, 0).value("ping").toInt(), -1);
-    QCOMPARE(entryAt(chooser, 1).value("ping").toInt(), 30);
-    QCOMPARE(entryAt(chooser, 2).value("ping").toInt(), -1);
-    // Both cycles (the empty fill's and this one's) have run their steps by now.
-    QCOMPARE(log.hosts(), QStringList() << "de.example.test");
+    QCOMPARE(pings(chooser), expected);
+    chooser.setServers(Sample.mid(4));
+    QCOMPARE(pings(chooser), QVariantList{QVariant()});
+    QTRY_COMPARE_WITH_TIMEOUT(pings(chooser), QVariantList{480}, 60000);
+    // Only that host again (the steps still pending may each have sent it once).
+    const QStringList again = log.hosts().mid(4);
+    QVERIFY(!again.isEmpty() && again.count("jp.example.test") == again.size());
 }
 
 void tst_VPNServerComboBox::press_data()
@@ -312,14 +214,12 @@ void tst_VPNServerComboBox::press()
     QWidget window;
     auto *chooser = new QVPNServerComboBox(new LoggingEcho(&log), &window);
     chooser->setGeometry(10, 10, 297, 62);
-    chooser->setServers(sampleServers());
+    chooser->setServers(Sample);
     window.resize(320, 100);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QSignalSpy pressed(chooser, &QVPNServerComboBox::pressed);
-
-    QTest::mousePress(chooser, Qt::LeftButton, Qt::NoModifier,
-                      QPoint(chooser->width() - fromRight, 30));
+    QTest::mousePress(chooser, Qt::LeftButton, {}, QPoint(chooser->width() - fromRight, 30));
     QCOMPARE(pressed.count(), emitsPressed ? 1 : 0);
     QCOMPARE(chooser->view()->isVisible(), !emitsPressed);
     chooser->hidePopup();
@@ -339,21 +239,17 @@ void tst_VPNServerComboBox::destructionWhileEchoBlocks()
     log.block.storeRelease(1);
     log.abortable.storeRelease(abortable ? 1 : 0);
     auto *chooser = new QVPNServerComboBox(new LoggingEcho(&log));
-    QSignalSpy requests(chooser, &QVPNServerComboBox::pingHost);
-    chooser->setServers(sampleServers());
+    chooser->setServers(Sample);
     QTRY_COMPARE_WITH_TIMEOUT(log.entered.loadAcquire(), 1, 60000);
-    QCOMPARE(requests.count(), 1);
 
-    // Deleting the chooser never waits for the echo to come back.
-    delete chooser;
+    delete chooser; // never waits for the echo to come back
     QCOMPARE(log.aborted.loadAcquire(), 1);
     if (!abortable)
         QCOMPARE(log.returned.loadAcquire(), 0);
     // Either way the service and its thread are released once the echo has ended.
     log.block.storeRelease(0);
     QTRY_COMPARE_WITH_TIMEOUT(log.destroyed.loadAcquire(), 1, 60000);
-    QCOMPARE(log.returned.loadAcquire(), 1);
-    QCOMPARE(log.hosts(), QStringList() << "auto.example.test");
+    QCOMPARE(log.hosts(), QStringList{"auto.example.test"});
 }
 
 TAVRIN_TEST_MAIN(tst_VPNServerComboBox)
