@@ -20,43 +20,9 @@ QList<QByteArray> drain(QTavrinFrameSplitter *splitter)
     return frames;
 }
 
-// Feeds the stream in pieces of the given sizes (the last piece takes the rest).
-QList<QByteArray> splitInPieces(const QByteArray &stream, const QVector<int> &pieces)
-{
-    QTavrinFrameSplitter splitter;
-    QList<QByteArray> frames;
-    int offset = 0;
-    for (int piece : pieces) {
-        splitter.append(stream.mid(offset, piece));
-        offset += piece;
-        frames += drain(&splitter);
-    }
-    splitter.append(stream.mid(offset));
-    return frames + drain(&splitter);
-}
-
 QByteArray frameOfSize(int size, quint8 type, char fill)
 {
     return buildFrame(type, QByteArray(size - MinimumFrameSize, fill));
-}
-
-// The frames the service sends, long ones included, with malformed ones between them;
-// *expected receives the frames a reader must hand out.
-QByteArray mixedStream(QList<QByteArray> *expected)
-{
-    *expected = {buildStatusFrame(Connecting),
-                 buildConnectedFrame("10.8.0.6", 1700000000u),
-                 buildBandwidthFrame(1, 1000, 2000),
-                 frameOfSize(128, CredentialsReply, char(0x80)),
-                 buildFrame(LoginFailed),
-                 frameOfSize(200, CredentialsReply, 'x'),
-                 buildStatusFrame(200),
-                 frameOfSize(255, 77, 'y')};
-    const QList<QByteArray> bad = {hex("05040d02"), hex("01050d0303"), hex("0100"), hex("0102")};
-    QByteArray stream;
-    for (int i = 0; i < expected->size(); ++i)
-        stream += expected->at(i) + bad.value(i);
-    return stream;
 }
 
 } // namespace
@@ -72,26 +38,17 @@ private slots:
     void connectRequestParsing_data();
     void connectRequestParsing();
 
-    void everySplitGivesTheSameFrames();
     void droppedBytes_data();
     void droppedBytes();
     void incompleteFrameWaitsUntilCleared();
     void appendKeepsItsOwnBytes();
     void hostileInputAlwaysMakesProgress();
-
-    void decodeServiceFrames_data();
-    void decodeServiceFrames();
-    void bandwidthBaseline_data();
-    void bandwidthBaseline();
 };
 
 void tst_FrameSplitter::frameBytes_data()
 {
     QTest::addColumn<QByteArray>("frame");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("connect") << buildFrame(ConnectToVPNRequest,
-                                           buildConnectPayload("abc", "oyKjLg=="))
-                             << hex("0111030361626308") + "oyKjLg==" + hex("02");
     QTest::newRow("state") << buildStatusFrame(Disconnected) << hex("01050d0302");
     QTest::newRow("connected") << buildConnectedFrame("1.2", 0x04030201u)
                                << hex("010d0d0103") + "1.2" + hex("0102030402");
@@ -161,24 +118,6 @@ void tst_FrameSplitter::connectRequestParsing()
     QCOMPARE(parsedHost, host.isEmpty() ? QByteArray("unchanged") : host);
     if (!host.isEmpty())
         QCOMPARE(credentials, QByteArray(host.size() == 3 ? "xyz" : "c"));
-}
-
-void tst_FrameSplitter::everySplitGivesTheSameFrames()
-{
-    QList<QByteArray> expected;
-    const QByteArray stream = mixedStream(&expected);
-    QCOMPARE(splitInPieces(stream, {}), expected);
-    QCOMPARE(splitInPieces(stream, QVector<int>(stream.size(), 1)), expected);
-    for (int cut = 0; cut <= stream.size(); ++cut)
-        QVERIFY2(splitInPieces(stream, {cut}) == expected, qPrintable(QString::number(cut)));
-
-    QRandomGenerator random(20240611);
-    for (int round = 0; round < 500; ++round) {
-        QVector<int> pieces;
-        for (int total = 0; total < stream.size(); total += pieces.last())
-            pieces.append(random.bounded(1, 64));
-        QVERIFY2(splitInPieces(stream, pieces) == expected, qPrintable(QString::number(round)));
-    }
 }
 
 void tst_FrameSplitter::droppedBytes_data()
@@ -273,82 +212,6 @@ void tst_FrameSplitter::hostileInputAlwaysMakesProgress()
             QVERIFY(consumed + splitter.bufferedSize() <= offset);
         }
     }
-}
-
-void tst_FrameSplitter::decodeServiceFrames_data()
-{
-    // The message as "type state data startTime"; empty when the frame must be refused.
-    QTest::addColumn<QByteArray>("frame");
-    QTest::addColumn<QByteArray>("message");
-    QTest::newRow("login failed with bytes") << hex("01060faabb02") << QByteArray("15 0  0");
-    QTest::newRow("state with extra bytes") << hex("01070d02ffff02") << QByteArray("13 2  0");
-    QTest::newRow("unknown state 200") << hex("01050dc802") << QByteArray("13 200  0");
-    QTest::newRow("connected, empty address")
-            << hex("010a0d01000102030402") << QByteArray("13 1  67305985");
-    QTest::newRow("connected, address of 200 bytes")
-            << buildConnectedFrame(QByteArray(200, 'a'), 99u)
-            << "13 1 " + QByteArray(200, 'a') + " 99";
-    QTest::newRow("credentials") << buildCredentialsReplyFrame("oyKjLg==")
-                                 << QByteArray("10 0 oyKjLg== 0");
-    QTest::newRow("empty credentials") << hex("01040a02") << QByteArray("10 0  0");
-
-    // Too short for their layout, or of a type the client does not read.
-    QTest::newRow("state without state byte") << hex("01040d02") << QByteArray();
-    QTest::newRow("connected without address length") << hex("01050d0102") << QByteArray();
-    QTest::newRow("connected without start time") << hex("01080d0100010202") << QByteArray();
-    QTest::newRow("connected, address past the end") << hex("010a0d01010102030402") << QByteArray();
-    QTest::newRow("connected, address length 0x80") << hex("010a0d01800102030402") << QByteArray();
-    QTest::newRow("bandwidth of 12 bytes") << hex("010c0e010100000002000002") << QByteArray();
-    QTest::newRow("unknown type") << hex("01041002") << QByteArray();
-    QTest::newRow("request type") << hex("01040902") << QByteArray();
-}
-
-void tst_FrameSplitter::decodeServiceFrames()
-{
-    QFETCH(QByteArray, frame);
-    QFETCH(QByteArray, message);
-    TavrinServiceMessage decoded;
-    QCOMPARE(decodeServiceFrame(frame.constData(), frame.size(), &decoded), !message.isEmpty());
-    if (!message.isEmpty())
-        QCOMPARE(QByteArray::number(decoded.type) + ' ' + QByteArray::number(decoded.state) + ' '
-                         + decoded.data + ' ' + QByteArray::number(decoded.startTime),
-                 message);
-}
-
-void tst_FrameSplitter::bandwidthBaseline_data()
-{
-    // Each sample: type, download, upload; each report: download, upload.
-    QTest::addColumn<QVector<quint32>>("samples");
-    QTest::addColumn<QVector<quint32>>("reports");
-    QTest::newRow("increases, type change, back")
-            << QVector<quint32>{1, 1000, 10, 1, 1500, 30, 1, 1600, 60, 0, 7, 8, 1, 2000, 90}
-            << QVector<quint32>{0, 0, 500, 20, 100, 30, 7, 8, 0, 0};
-    QTest::newRow("zero baseline is replaced")
-            << QVector<quint32>{2, 0, 0, 2, 50, 0, 2, 80, 5} << QVector<quint32>{0, 0, 0, 0, 30, 0};
-    QTest::newRow("counter going down wraps")
-            << QVector<quint32>{3, 100, 100, 3, 50, 100} << QVector<quint32>{0, 0, 4294967246u, 0};
-    QTest::newRow("type 0 hands counters on")
-            << QVector<quint32>{0, 5, 6, 0, 5, 6, 0, 1, 2} << QVector<quint32>{5, 6, 5, 6, 1, 2};
-}
-
-void tst_FrameSplitter::bandwidthBaseline()
-{
-    QFETCH(QVector<quint32>, samples);
-    QFETCH(QVector<quint32>, reports);
-    quint32 lastDownload = 0;
-    quint32 lastUpload = 0;
-    quint8 lastType = 0xFF;
-    QVector<quint32> reported;
-    for (int i = 0; i + 2 < samples.size(); i += 3) {
-        const QByteArray frame = buildBandwidthFrame(quint8(samples.at(i)), samples.at(i + 1),
-                                                     samples.at(i + 2));
-        TavrinServiceMessage message;
-        QVERIFY(decodeServiceFrame(frame.constData(), frame.size(), &message));
-        applyBandwidthBaseline(message.bandwidthType, &message.download, &message.upload,
-                               &lastDownload, &lastUpload, &lastType);
-        reported << message.download << message.upload;
-    }
-    QCOMPARE(reported, reports);
 }
 
 TAVRIN_TEST_GUILESS_MAIN(tst_FrameSplitter)
