@@ -2,7 +2,6 @@
 
 #include <QtCore/qdir.h>
 #include <QtCore/qdiriterator.h>
-#include <QtGui/qfontdatabase.h>
 #include <QtGui/qicon.h>
 #include <QtGui/qimagereader.h>
 #include <QtGui/qpainter.h>
@@ -11,28 +10,27 @@
 #include <QtWidgets/qapplication.h>
 
 // The flag codes the server chooser knows; the United Kingdom is "UK".
-static const char flagList[] = "AD AF AG AI AL AM AO AR AS AT AU AW AZ BA BB BD BE BF BG BH BI BJ "
-                               "BM BN BO BR BS BT BW BY "
-                               "BZ CA CD CF CG CH CI CK CL CM CN CO CR CU CV CX CY CZ DE DJ DK DM "
-                               "DO DZ EC EE EG ER ES ET "
-                               "FI FJ FK FM FO FR GA GD GE GH GI GL GM GN GP GQ GR GS GU GW GY HK "
-                               "HN HR HT HU ID IE IL IN "
-                               "IQ IR IS IT JM JO JP KE KG KH KI KM KN KP KR KW KY KZ LA LB LC LI "
-                               "LK LR LS LT LU LV LY MA "
-                               "MC MD MG MH MK ML MM MN MO MQ MR MS MT MU MV MW MX MY MZ NA NE NF "
-                               "NG NI NL NO NP NR NU NZ "
-                               "OM PA PE PF PG PH PK PL PM PN PR PT PW PY QA RO RS RU RW SA SB SC "
-                               "SD SE SG SI SK SL SM SN "
-                               "SO SR ST SV SY SZ TC TD TG TH TJ TL TM TN TO TR TT TV TW TZ UA UG "
-                               "UK US UY UZ VA VC VE VG "
-                               "VI VN VU WF WS YE ZA ZM ZW";
+// clang-format off
+static const char flagList[] =
+        "AD AF AG AI AL AM AO AR AS AT AU AW AZ BA BB BD BE BF BG BH BI BJ BM BN BO BR BS BT BW BY "
+        "BZ CA CD CF CG CH CI CK CL CM CN CO CR CU CV CX CY CZ DE DJ DK DM DO DZ EC EE EG ER ES ET "
+        "FI FJ FK FM FO FR GA GD GE GH GI GL GM GN GP GQ GR GS GU GW GY HK HN HR HT HU ID IE IL IN "
+        "IQ IR IS IT JM JO JP KE KG KH KI KM KN KP KR KW KY KZ LA LB LC LI LK LR LS LT LU LV LY MA "
+        "MC MD MG MH MK ML MM MN MO MQ MR MS MT MU MV MW MX MY MZ NA NE NF NG NI NL NO NP NR NU NZ "
+        "OM PA PE PF PG PH PK PL PM PN PR PT PW PY QA RO RS RU RW SA SB SC SD SE SG SI SK SL SM SN "
+        "SO SR ST SV SY SZ TC TD TG TH TJ TL TM TN TO TR TT TV TW TZ UA UG UK US UY UZ VA VC VE VG "
+        "VI VN VU WF WS YE ZA ZM ZW";
+// clang-format on
 static const QStringList flagCodes = QString::fromLatin1(flagList).split(QLatin1Char(' '));
 
-// Every PNG that the program and its form load besides the flags, with its size.
+// Every PNG that the program and its form load besides the flags, with its size; the icons
+// come in colour and in grey for their disabled look.
+enum Tone { AnyTone, Grey, Colour };
 static const struct
 {
     QString name;
     QSize size;
+    Tone tone;
 } windowImages[] = {
         {"title-background.png", {344, 48}},
         {"title-logo.png", {136, 27}},
@@ -41,21 +39,27 @@ static const struct
         {"logo-with-text.png", {300, 90}},
         {"login-user.png", {24, 24}},
         {"login-lock.png", {24, 24}},
-        {"encryption.png", {24, 24}},
-        {"encryption-disabled.png", {24, 24}},
-        {"clock.png", {24, 24}},
-        {"clock-disabled.png", {24, 24}},
-        {"key.png", {24, 24}},
-        {"key-disabled.png", {24, 24}},
-        {"star.png", {19, 19}},
-        {"star-lit.png", {19, 19}},
+        {"encryption.png", {24, 24}, Colour},
+        {"encryption-disabled.png", {24, 24}, Grey},
+        {"clock.png", {24, 24}, Colour},
+        {"clock-disabled.png", {24, 24}, Grey},
+        {"key.png", {24, 24}, Colour},
+        {"key-disabled.png", {24, 24}, Grey},
+        {"star.png", {19, 19}, Grey},
+        {"star-lit.png", {19, 19}, Colour},
         {"choose-server-combo-button.png", {58, 62}},
         {"location_pin_fill.png", {320, 512}},
         {"flags/auto.png", {32, 33}},
 };
 
-static const QStringList trayIconNames = {"tray/tray_off.ico", "tray/tray_connect.ico",
-                                          "tray/tray_on.ico"};
+// The tray icons: off in grey (no hue), connecting in amber, on in blue.
+static const struct
+{
+    QString name;
+    int hueFrom, hueTo;
+} trayIconFiles[] = {{"tray/tray_off.ico", -1, -1},
+                     {"tray/tray_connect.ico", 30, 60},
+                     {"tray/tray_on.ico", 180, 220}};
 
 static QString flagPath(const QString &code)
 {
@@ -95,8 +99,6 @@ private slots:
     void flags();
     void noUnexpectedFiles();
     void titleBackgroundRepeats();
-    void colours_data();
-    void colours();
     void trayIcons();
     void fontsFolder();
     void contactSheet();
@@ -106,20 +108,28 @@ void tst_Resources::windowImages_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("tone");
     for (const auto &image : ::windowImages)
-        QTest::newRow(qPrintable(image.name)) << ":/imgs/" + image.name << image.size;
+        QTest::newRow(qPrintable(image.name))
+                << ":/imgs/" + image.name << image.size << int(image.tone);
 }
 
 void tst_Resources::windowImages()
 {
     QFETCH(QString, path);
     QFETCH(QSize, size);
+    QFETCH(int, tone);
     const QImage image(path);
     QCOMPARE(image.size(), size);
     QVERIFY(image.hasAlphaChannel());
-    QVERIFY2(opaquePixels(image).first > 0, "the image is fully transparent");
     // QPixmap goes through the same loader as the form's pixmaps and icons.
     QCOMPARE(QPixmap(path).size(), size);
+    const QPair<int, QColor> opaque = opaquePixels(image);
+    QVERIFY2(opaque.first > 0, "the image is fully transparent");
+    if (tone != AnyTone)
+        QVERIFY2(tone == Grey ? opaque.second.hsvSaturation() < 40
+                              : opaque.second.hsvSaturation() > 120,
+                 qPrintable(opaque.second.name()));
 }
 
 void tst_Resources::flags_data()
@@ -150,8 +160,8 @@ void tst_Resources::noUnexpectedFiles()
         expected.insert(":/imgs/" + image.name);
     for (const QString &code : flagCodes)
         expected.insert(flagPath(code));
-    for (const QString &icon : trayIconNames)
-        expected.insert(":/imgs/" + icon);
+    for (const auto &tray : trayIconFiles)
+        expected.insert(":/imgs/" + tray.name);
     QCOMPARE(expected.size(), 18 + 219 + 3);
 
     QSet<QString> present;
@@ -178,56 +188,29 @@ void tst_Resources::titleBackgroundRepeats()
     QVERIFY(opaque.second.lightness() < 200);
 }
 
-void tst_Resources::colours_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("grey");
-    QTest::addColumn<int>("hueFrom");
-    QTest::addColumn<int>("hueTo");
-    // The icons in colour and their grey disabled variants; the tray: off grey, connecting
-    // amber, on blue.
-    for (const char *name : {"encryption", "clock", "key"}) {
-        QTest::newRow(name) << QStringLiteral(":/imgs/%1.png").arg(name) << false << 0 << 359;
-        QTest::addRow("%s-disabled", name)
-                << QStringLiteral(":/imgs/%1-disabled.png").arg(name) << true << 0 << 0;
-    }
-    QTest::newRow("star-lit") << ":/imgs/star-lit.png" << false << 0 << 359;
-    QTest::newRow("star") << ":/imgs/star.png" << true << 0 << 0;
-    QTest::newRow("tray off") << ":/imgs/" + trayIconNames[0] << true << 0 << 0;
-    QTest::newRow("tray connecting") << ":/imgs/" + trayIconNames[1] << false << 30 << 60;
-    QTest::newRow("tray on") << ":/imgs/" + trayIconNames[2] << false << 180 << 220;
-}
-
-void tst_Resources::colours()
-{
-    QFETCH(QString, path);
-    QFETCH(bool, grey);
-    QFETCH(int, hueFrom);
-    QFETCH(int, hueTo);
-    const QColor mean = opaquePixels(QIcon(path).pixmap(32).toImage()).second;
-    QVERIFY(mean.isValid());
-    if (grey) {
-        QVERIFY2(mean.hsvSaturation() < 40, qPrintable(mean.name()));
-        return;
-    }
-    QVERIFY2(mean.hsvSaturation() > 120, qPrintable(mean.name()));
-    QVERIFY2(mean.hsvHue() >= hueFrom && mean.hsvHue() <= hueTo, qPrintable(mean.name()));
-}
-
 void tst_Resources::trayIcons()
 {
-    // Real .ico files whose glyph fills a good part of even the smallest image.
-    for (const QString &icon : trayIconNames) {
-        QImageReader reader(":/imgs/" + icon);
+    // Real .ico files whose glyph fills a good part of even the smallest image, and whose
+    // colour tells the state.
+    for (const auto &tray : trayIconFiles) {
+        QImageReader reader(":/imgs/" + tray.name);
         QCOMPARE(reader.format(), QByteArray("ico"));
-        QVERIFY2(reader.imageCount() >= 5, qPrintable(icon));
-        const QIcon loaded(":/imgs/" + icon);
+        QVERIFY2(reader.imageCount() >= 5, qPrintable(tray.name));
+        const QIcon icon(":/imgs/" + tray.name);
         for (int side : {16, 20, 24, 32, 48}) {
-            QVERIFY2(loaded.availableSizes().contains(QSize(side, side)), qPrintable(icon));
-            const QImage image = loaded.pixmap(side, side).toImage();
+            QVERIFY2(icon.availableSizes().contains(QSize(side, side)), qPrintable(tray.name));
+            const QImage image = icon.pixmap(side, side).toImage();
             QCOMPARE(image.size(), QSize(side, side));
-            QVERIFY2(opaquePixels(image).first > side * side / 3, qPrintable(icon));
+            QVERIFY2(opaquePixels(image).first > side * side / 3, qPrintable(tray.name));
         }
+        const QColor mean = opaquePixels(icon.pixmap(32).toImage()).second;
+        if (tray.hueFrom < 0) {
+            QVERIFY2(mean.hsvSaturation() < 40, qPrintable(mean.name()));
+            continue;
+        }
+        QVERIFY2(mean.hsvSaturation() > 120, qPrintable(mean.name()));
+        QVERIFY2(mean.hsvHue() >= tray.hueFrom && mean.hsvHue() <= tray.hueTo,
+                 qPrintable(mean.name()));
     }
 }
 
@@ -261,9 +244,9 @@ void tst_Resources::contactSheet()
                             ? pixmap.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation)
                             : pixmap);
     }
-    for (const QString &tray : trayIconNames) {
+    for (const auto &tray : trayIconFiles) {
         for (int side : {16, 20, 24, 32, 48})
-            pixmaps << QIcon(":/imgs/" + tray).pixmap(side);
+            pixmaps << QIcon(":/imgs/" + tray.name).pixmap(side);
     }
     for (const QString &code : flagCodes)
         pixmaps << QPixmap(flagPath(code));
