@@ -19,38 +19,31 @@ class tst_MainDialogAddress : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void shownAfterDisconnected_data();
-    void shownAfterDisconnected();
+    void init() { TavrinFakeDesktop::resetSettings(); }
+    void shown_data();
+    void shown();
     void retriedFourTimesThenUnknown_data();
     void retriedFourTimesThenUnknown();
-    void shownAfterConnected();
-
-private:
-    static QLabel *valueLabel(TavrinFakeDesktop &desktop)
-    {
-        return desktop.widget<QLabel>("ipaddress_value_label");
-    }
 };
 
-void tst_MainDialogAddress::init()
-{
-    TavrinFakeDesktop::resetSettings();
-}
-
 // Each row lets the web API fail a number of times before it answers with 10.1.2.3.
-void tst_MainDialogAddress::shownAfterDisconnected_data()
+void tst_MainDialogAddress::shown_data()
 {
+    QTest::addColumn<bool>("connected");
     QTest::addColumn<QList<Reply>>("failures");
-    QTest::newRow("first attempt") << QList<Reply>();
+    QTest::newRow("Connected") << true << QList<Reply>();
+    QTest::newRow("Disconnected, first attempt") << false << QList<Reply>();
     QTest::newRow("after an HTTP error and a number")
-            << QList<Reply>({{500, R"({"ip": "10.9.9.9"})"}, {200, R"({"ip": 10})"}});
-    QTest::newRow("after three failures") << QList<Reply>(
-            {{200, "not json"}, {200, R"({"address": "10.9.9.9"})"}, {200, R"({"ip": ""})"}});
+            << false << QList<Reply>({{500, R"({"ip": "10.9.9.9"})"}, {200, R"({"ip": 10})"}});
+    QTest::newRow("after three failures") << false
+                                          << QList<Reply>({{200, "not json"},
+                                                           {200, R"({"address": "10.9.9.9"})"},
+                                                           {200, R"({"ip": ""})"}});
 }
 
-void tst_MainDialogAddress::shownAfterDisconnected()
+void tst_MainDialogAddress::shown()
 {
+    QFETCH(bool, connected);
     QFETCH(QList<Reply>, failures);
 
     TavrinFakeDesktop desktop;
@@ -59,11 +52,13 @@ void tst_MainDialogAddress::shownAfterDisconnected()
     QVERIFY(desktop.openWindow());
     desktop.webApi.scriptAddressReplies(failures);
 
-    // The window looks the address up for a Disconnected that it shows.
-    QVERIFY(desktop.deliver(buildStatusFrame(Disconnected)));
+    // The window looks the address up for a Connected or Disconnected that it shows.
+    QVERIFY(desktop.deliver(connected ? buildConnectedFrame("10.8.0.2", 1)
+                                      : buildStatusFrame(Disconnected)));
     QCOMPARE(desktop.widget<QLabel>("ipaddress_label")->text(),
-             QStringLiteral("PUBLIC IP ADDRESS"));
-    QTRY_COMPARE_WITH_TIMEOUT(valueLabel(desktop)->text(), QStringLiteral("10.1.2.3"), 30000);
+             connected ? QStringLiteral("Tavrin IP ADDRESS") : QStringLiteral("PUBLIC IP ADDRESS"));
+    QTRY_COMPARE_WITH_TIMEOUT(desktop.widget<QLabel>("ipaddress_value_label")->text(),
+                              QStringLiteral("10.1.2.3"), 30000);
     QCOMPARE(desktop.webApi.addressRequests(), failures.size() + 1);
     for (const QByteArray &key : desktop.webApi.addressKeys())
         QCOMPARE(key, QByteArray(tavrinApiKey));
@@ -84,34 +79,19 @@ void tst_MainDialogAddress::retriedFourTimesThenUnknown()
     desktop.webApi.setAddressReply(failure);
     QVERIFY(desktop.start());
     QVERIFY(desktop.openWindow());
+    auto *value = desktop.widget<QLabel>("ipaddress_value_label");
 
     // The settings button re-runs the Disconnected display, which starts a lookup.
     QTest::mouseClick(desktop.widget<QPushButton>("settings_button"), Qt::LeftButton);
-    QCOMPARE(valueLabel(desktop)->text(), QStringLiteral("Detecting..."));
-
-    QTRY_COMPARE_WITH_TIMEOUT(valueLabel(desktop)->text(), QStringLiteral("Unknown."), 40000);
+    QCOMPARE(value->text(), QStringLiteral("Detecting..."));
+    QTRY_COMPARE_WITH_TIMEOUT(value->text(), QStringLiteral("Unknown."), 40000);
     QCOMPARE(desktop.webApi.addressRequests(), 4);
 
     // No fifth request follows on its own; a new Disconnected starts a new round.
     desktop.webApi.setAddressReply({200, R"({"ip": "10.4.5.6"})"});
     QVERIFY(desktop.deliver(buildStatusFrame(Disconnected)));
-    QTRY_COMPARE_WITH_TIMEOUT(valueLabel(desktop)->text(), QStringLiteral("10.4.5.6"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(value->text(), QStringLiteral("10.4.5.6"), 30000);
     QCOMPARE(desktop.webApi.addressRequests(), 5);
-}
-
-void tst_MainDialogAddress::shownAfterConnected()
-{
-    TavrinFakeDesktop desktop;
-    desktop.webApi.setAddressReply({200, R"({"ip": "203.0.113.7"})"});
-    QVERIFY(desktop.start());
-    QVERIFY(desktop.openWindow());
-
-    const quint32 start = quint32(QDateTime::currentSecsSinceEpoch());
-    QVERIFY(desktop.deliver(buildConnectedFrame("10.8.0.2", start)));
-    QCOMPARE(desktop.widget<QLabel>("ipaddress_label")->text(),
-             QStringLiteral("Tavrin IP ADDRESS"));
-    QTRY_COMPARE_WITH_TIMEOUT(valueLabel(desktop)->text(), QStringLiteral("203.0.113.7"), 30000);
-    QCOMPARE(desktop.webApi.addressRequests(), 1);
 }
 
 TAVRIN_TEST_MAIN(tst_MainDialogAddress)

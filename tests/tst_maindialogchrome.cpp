@@ -14,63 +14,59 @@
 #include <QtWidgets/qlabel.h>
 #include <QtWidgets/qpushbutton.h>
 
-class tst_MainDialogChrome : public QObject
-{
-    Q_OBJECT
+namespace {
 
-private slots:
-    void init();
-    void shape_roundedMaskAndOutline();
-    void drag_data();
-    void drag();
-    void drag_endsWithRelease();
-    void titleButtons();
-
-private:
-    static void sendMouse(QWidget *target, QEvent::Type type, const QPoint &local,
-                          const QPoint &global, Qt::MouseButton button, Qt::MouseButtons buttons);
-};
-
-void tst_MainDialogChrome::init()
-{
-    TavrinFakeDesktop::resetSettings();
-}
-
-void tst_MainDialogChrome::sendMouse(QWidget *target, QEvent::Type type, const QPoint &local,
-                                     const QPoint &global, Qt::MouseButton button,
-                                     Qt::MouseButtons buttons)
+void sendMouse(QWidget *target, QEvent::Type type, const QPointF &local, const QPointF &global,
+               Qt::MouseButton button, Qt::MouseButtons buttons)
 {
     QMouseEvent event(type, local, global, button, buttons, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
 }
 
+// Opens the window, shown at this position.
+QMainDialog *openAt(TavrinFakeDesktop &desktop, const QPoint &position)
+{
+    QMainDialog *window = desktop.start() ? desktop.openWindow() : nullptr;
+    if (!window || !QTest::qWaitForWindowExposed(window))
+        return nullptr;
+    window->move(position);
+    return QTest::qWaitFor([&] { return window->pos() == position; }, 20000) ? window : nullptr;
+}
+
+} // namespace
+
+class tst_MainDialogChrome : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { TavrinFakeDesktop::resetSettings(); }
+    void shape_roundedMaskAndOutline();
+    void drag_data();
+    void drag();
+    void drag_endsWithRelease();
+    void titleButtons();
+};
+
 void tst_MainDialogChrome::shape_roundedMaskAndOutline()
 {
     TavrinFakeDesktop desktop;
-    QVERIFY(desktop.start());
-    QMainDialog *window = desktop.openWindow();
+    QMainDialog *window = openAt(desktop, QPoint(0, 0));
     QVERIFY(window);
-    QVERIFY(QTest::qWaitForWindowExposed(window));
     QCOMPARE(window->size(), QSize(344, 545));
     QTRY_VERIFY_WITH_TIMEOUT(!window->mask().isEmpty(), 20000);
 
+    // The corners outside the 7-pixel radius are cut away; everything else, outline included,
+    // is part of the window.
     const QRegion mask = window->mask();
-    // The corners outside the 7-pixel radius are cut away...
-    for (const QPoint &corner :
-         {QPoint(0, 0), QPoint(1, 1), QPoint(343, 0), QPoint(342, 1), QPoint(0, 544),
-          QPoint(1, 543), QPoint(343, 544), QPoint(342, 543)}) {
-        QVERIFY2(!mask.contains(corner),
-                 qPrintable(QStringLiteral("%1,%2").arg(corner.x()).arg(corner.y())));
+    const QList<QPoint> outside{{0, 0},   {1, 1},     {343, 0},   {342, 1},   {0, 544},
+                                {1, 543}, {343, 544}, {342, 543}, {344, 272}, {172, 545}};
+    const QList<QPoint> inside{{172, 272}, {10, 0},  {0, 10},    {333, 0}, {343, 10},
+                               {172, 544}, {0, 534}, {343, 534}, {3, 3},   {340, 541}};
+    for (const QPoint &point : outside + inside) {
+        QVERIFY2(mask.contains(point) == inside.contains(point),
+                 qPrintable(QStringLiteral("%1,%2").arg(point.x()).arg(point.y())));
     }
-    // ...and everything else, outline included, is part of the window.
-    for (const QPoint &inside :
-         {QPoint(172, 272), QPoint(10, 0), QPoint(0, 10), QPoint(333, 0), QPoint(343, 10),
-          QPoint(172, 544), QPoint(0, 534), QPoint(343, 534), QPoint(3, 3), QPoint(340, 541)}) {
-        QVERIFY2(mask.contains(inside),
-                 qPrintable(QStringLiteral("%1,%2").arg(inside.x()).arg(inside.y())));
-    }
-    QVERIFY(!mask.contains(QPoint(344, 272)));
-    QVERIFY(!mask.contains(QPoint(172, 545)));
 
     // Grey outline and light fill where no child paints over them (the login page's margin).
     const QImage login = window->grab().toImage();
@@ -90,9 +86,8 @@ void tst_MainDialogChrome::shape_roundedMaskAndOutline()
         desktop.peer.sendBandwidth(1, download, upload);
     }
     auto *graph = desktop.widget<QVPNBandwidthWidget>("bandwidth_widget");
-    QTRY_VERIFY_WITH_TIMEOUT(!graph->keptSamples().isEmpty()
-                                     && graph->keptSamples().first().type == 1
-                                     && graph->keptSamples().size() == 57,
+    QTRY_VERIFY_WITH_TIMEOUT(graph->keptSamples().size() == 57
+                                     && graph->keptSamples().first().type == 1,
                              20000);
     QTRY_COMPARE_WITH_TIMEOUT(desktop.widget<QLabel>("ipaddress_value_label")->text(),
                               QStringLiteral("192.0.2.1"), 20000);
@@ -122,31 +117,23 @@ void tst_MainDialogChrome::drag()
     QFETCH(bool, drags);
 
     TavrinFakeDesktop desktop;
-    QVERIFY(desktop.start());
-    QMainDialog *window = desktop.openWindow();
+    QMainDialog *window = openAt(desktop, QPoint(100, 120));
     QVERIFY(window);
-    QVERIFY(QTest::qWaitForWindowExposed(window));
-    window->move(100, 120);
-    QTRY_COMPARE_WITH_TIMEOUT(window->pos(), QPoint(100, 120), 20000);
-
     QWidget *target = pressedWidget.isEmpty()
                               ? window
                               : desktop.widget<QWidget>(pressedWidget.toLatin1().constData());
     QVERIFY(target);
-    const Qt::MouseButton pressed = Qt::MouseButton(button);
+    const auto pressed = Qt::MouseButton(button);
     const QPoint local(3, 3);
     const QPoint inWindow = target->mapTo(window, local);
     const QPoint global = QPoint(100, 120) + inWindow;
 
     sendMouse(target, QEvent::MouseButtonPress, local, global, pressed, pressed);
     // Moves go to the widget that took the press, as the mouse grab delivers them.
-    sendMouse(target, QEvent::MouseMove, local + QPoint(40, 25), global + QPoint(40, 25),
-              Qt::NoButton, pressed);
-    sendMouse(target, QEvent::MouseMove, local + QPoint(-30, 60), global + QPoint(-30, 60),
-              Qt::NoButton, pressed);
-    if (drags) {
+    for (const QPoint &step : {QPoint(40, 25), QPoint(-30, 60)})
+        sendMouse(target, QEvent::MouseMove, local + step, global + step, Qt::NoButton, pressed);
+    if (drags)
         QTRY_COMPARE_WITH_TIMEOUT(window->pos(), QPoint(70, 180), 20000);
-    }
     sendMouse(target, QEvent::MouseButtonRelease, local + QPoint(-30, 60), global + QPoint(-30, 60),
               pressed, Qt::NoButton);
     if (!drags) {
@@ -162,17 +149,12 @@ void tst_MainDialogChrome::drag()
 void tst_MainDialogChrome::drag_endsWithRelease()
 {
     TavrinFakeDesktop desktop;
-    QVERIFY(desktop.start());
-    QMainDialog *window = desktop.openWindow();
+    QMainDialog *window = openAt(desktop, QPoint(200, 200));
     QVERIFY(window);
-    QVERIFY(QTest::qWaitForWindowExposed(window));
-    window->move(200, 200);
-    QTRY_COMPARE_WITH_TIMEOUT(window->pos(), QPoint(200, 200), 20000);
 
     // Fractional positions are rounded to whole pixels.
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(10.6, 20.4), QPointF(210.6, 220.4),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window, &press);
+    sendMouse(window, QEvent::MouseButtonPress, QPointF(10.6, 20.4), QPointF(210.6, 220.4),
+              Qt::LeftButton, Qt::LeftButton);
     sendMouse(window, QEvent::MouseMove, QPoint(31, 40), QPoint(231, 240), Qt::NoButton,
               Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(window->pos(), QPoint(220, 220), 20000);
@@ -192,7 +174,6 @@ void tst_MainDialogChrome::titleButtons()
     QPointer<QMainDialog> window = desktop.openWindow();
     QVERIFY(window);
     QVERIFY(QTest::qWaitForWindowExposed(window));
-
     QTest::mouseClick(desktop.widget<QPushButton>("minimize_button"), Qt::LeftButton);
     QVERIFY(window->windowState() & Qt::WindowMinimized);
     window->setWindowState(Qt::WindowNoState);
@@ -201,8 +182,7 @@ void tst_MainDialogChrome::titleButtons()
     // Hiding to the tray keeps everything running, even while connected.
     QVERIFY(desktop.deliver(buildConnectedFrame("10.8.0.2", 1)));
     QTest::mouseClick(desktop.widget<QPushButton>("close_button"), Qt::LeftButton);
-    QVERIFY(window);
-    QVERIFY(window->isHidden());
+    QVERIFY(window && window->isHidden());
     QVERIFY(desktop.peer.hasClient());
     desktop.peer.clearFrames();
     desktop.trayAction(0)->trigger(); // Disconnect
