@@ -147,11 +147,6 @@ QByteArray notOpen(const char *method)
     return QByteArray("error TavrinServiceConnection is not open for method ") + method;
 }
 
-QByteArray notIdle(const char *method)
-{
-    return QByteArray("error TavrinServiceConnection was not idle for method ") + method;
-}
-
 // Waits until the connection reports that it is no longer open (each try sends an abort).
 bool waitUntilClosed(QTavrinServiceConnection *connection)
 {
@@ -221,12 +216,11 @@ class tst_ServiceConnection : public QObject
     Q_OBJECT
 
 private slots:
-    void notOpenBeforeConnecting();
+    void pendingAndIdle();
     void requestBytes_data();
     void requestBytes();
     void unexpressibleRequestIsNotSent_data();
     void unexpressibleRequestIsNotSent();
-    void onlyACredentialsReplyMakesIdle();
 
     void readerGivesSameSignalsForEverySplit();
     void framesFromTheSocket();
@@ -240,24 +234,35 @@ private slots:
     void foreignServiceIsRefused();
 };
 
-void tst_ServiceConnection::notOpenBeforeConnecting()
+void tst_ServiceConnection::pendingAndIdle()
 {
     QLocalServer::removeServer(QStringLiteral("Tavrin"));
     QTavrinServiceConnection connection;
     QVERIFY(!connection.connectToService());
     SignalLog log(&connection);
-    connection.sendAbortRequest();
+    connection.sendCredentialsRequest();
     connection.sendConnectToVPNRequest("h", "u", "p");
-    QCOMPARE(log.entries,
-             (QList<QByteArray>{notOpen("sendAbortRequest"), notOpen("sendConnectToVPNRequest")}));
+    QCOMPARE(log.entries, (QList<QByteArray>{notOpen("sendCredentialsRequest"),
+                                             notOpen("sendConnectToVPNRequest")}));
 
-    // Nothing was noted as pending: once open, the connection is idle.
+    // Nothing was noted as pending while closed. A request while another is pending is sent
+    // all the same, with a warning.
     FakeService service;
     QVERIFY(service.accept(&connection));
     log.entries.clear();
+    connection.sendCredentialsRequest();
+    connection.sendAbortRequest();
+    QCOMPARE(log.entries, QList<QByteArray>{"error TavrinServiceConnection was not idle for "
+                                            "method sendAbortRequest"});
+    QVERIFY(service.waitForBytes(8));
+    QCOMPARE(service.receivedHex(), QByteArray("0104090201040502"));
+
+    // A state frame leaves the request pending; only a credentials reply makes the link idle.
+    service.send(buildStatusFrame(Connecting) + buildCredentialsReplyFrame(""));
+    QTRY_COMPARE_WITH_TIMEOUT(log.entries.size(), 3, Patience);
+    QCOMPARE(log.entries.mid(1), (QList<QByteArray>{"state 0", "credentials "}));
     connection.sendStatusRequest();
-    QVERIFY(service.waitForBytes(4));
-    QVERIFY(log.entries.isEmpty());
+    QCOMPARE(log.entries.size(), 3);
 }
 
 void tst_ServiceConnection::requestBytes_data()
@@ -336,27 +341,6 @@ void tst_ServiceConnection::unexpressibleRequestIsNotSent()
     QVERIFY(service.waitForBytes(4));
     QCOMPARE(service.receivedHex(), QByteArray("01040902"));
     QCOMPARE(log.entries.size(), 1);
-}
-
-void tst_ServiceConnection::onlyACredentialsReplyMakesIdle()
-{
-    FakeService service;
-    QTavrinServiceConnection connection;
-    QVERIFY(service.accept(&connection));
-    SignalLog log(&connection);
-
-    // A request while another is pending is sent all the same, with a warning.
-    connection.sendCredentialsRequest();
-    connection.sendAbortRequest();
-    QCOMPARE(log.entries, QList<QByteArray>{notIdle("sendAbortRequest")});
-    QVERIFY(service.waitForBytes(8));
-    QCOMPARE(service.receivedHex(), QByteArray("0104090201040502"));
-
-    service.send(buildStatusFrame(Connecting) + buildCredentialsReplyFrame(""));
-    QTRY_COMPARE_WITH_TIMEOUT(log.entries.size(), 3, Patience);
-    QCOMPARE(log.entries.mid(1), (QList<QByteArray>{"state 0", "credentials "}));
-    connection.sendStatusRequest();
-    QCOMPARE(log.entries.size(), 3);
 }
 
 void tst_ServiceConnection::readerGivesSameSignalsForEverySplit()
