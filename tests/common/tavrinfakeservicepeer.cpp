@@ -59,10 +59,8 @@ void TavrinFakeServicePeer::readClient()
         return;
     m_splitter.append(m_client->readAll());
     QByteArray frame;
-    while (m_splitter.nextFrame(&frame)) {
+    while (m_splitter.nextFrame(&frame))
         m_frames.append(frame);
-        emit frameReceived(frame);
-    }
 }
 
 QList<int> TavrinFakeServicePeer::frameTypes() const
@@ -81,27 +79,7 @@ void TavrinFakeServicePeer::send(const QByteArray &bytes)
     m_client->flush();
 }
 
-void TavrinFakeServicePeer::sendState(quint8 state)
-{
-    send(buildStatusFrame(state));
-}
-
-void TavrinFakeServicePeer::sendConnected(const QByteArray &address, quint32 startTime)
-{
-    send(buildConnectedFrame(address, startTime));
-}
-
 void TavrinFakeServicePeer::sendBandwidth(quint8 type, quint32 download, quint32 upload)
 {
     send(buildBandwidthFrame(type, download, upload));
-}
-
-void TavrinFakeServicePeer::sendCredentials(const QByteArray &credentials)
-{
-    send(buildCredentialsReplyFrame(credentials));
-}
-
-void TavrinFakeServicePeer::sendLoginFailed()
-{
-    send(buildFrame(LoginFailed));
 }

@@ -28,18 +28,11 @@ public:
     void disconnectClient();
 
     void send(const QByteArray &bytes);
-    void sendState(quint8 state);
-    void sendConnected(const QByteArray &address, quint32 startTime);
     void sendBandwidth(quint8 type, quint32 download, quint32 upload);
-    void sendCredentials(const QByteArray &credentials);
-    void sendLoginFailed();
 
     QList<QByteArray> frames() const { return m_frames; }
     QList<int> frameTypes() const;
     void clearFrames() { m_frames.clear(); }
-
-signals:
-    void frameReceived(const QByteArray &frame);
 
 private:
     void acceptClient();

@@ -30,7 +30,6 @@ public:
 
     QList<Box> boxes() const { return m_boxes; }
     int boxCount() const { return m_boxes.size(); }
-    void clear() { m_boxes.clear(); }
 
 private:
     void lookForBox();

@@ -116,11 +116,3 @@ QList<QByteArray> TavrinFakeWebApi::listKeys() const
     std::lock_guard<std::mutex> lock(d->mutex);
     return d->listKeys;
 }
-
-void TavrinFakeWebApi::resetCounters()
-{
-    std::lock_guard<std::mutex> lock(d->mutex);
-    d->addressKeys.clear();
-    d->listKeys.clear();
-    d->scriptedReplies.clear();
-}

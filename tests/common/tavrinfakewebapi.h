@@ -38,7 +38,6 @@ public:
     // The last path segment of every request, in order of arrival ("get_ip" and "get_list").
     QList<QByteArray> addressKeys() const;
     QList<QByteArray> listKeys() const;
-    void resetCounters();
 
 private:
     struct Private;
