@@ -5,33 +5,30 @@
 #include "tavrintestenvironment.h"
 
 #include <QtCore/qendian.h>
+#include <QtNetwork/qnetworkdatagram.h>
+#include <QtNetwork/qudpsocket.h>
 #include <QtTest/qsignalspy.h>
 #include <QtTest/qtest.h>
 
 #include "qicmpsocket_unix.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-// An echo that answers from a table and remembers the host names it was given.
+// An echo with a fixed outcome that remembers the host names it was given.
 class ScriptedEcho : public QIcmpEcho
 {
 public:
-    ScriptedEcho(const QString &host, int latency, QStringList *asked)
-        : m_host(host)
-        , m_latency(latency)
+    ScriptedEcho(int latency, QStringList *asked)
+        : m_latency(latency)
         , m_asked(asked)
     {}
     int echo(const QString &hostname) override
     {
         m_asked->append(hostname);
-        return hostname == m_host ? m_latency : -1;
+        return m_latency;
     }
 
 private:
-    QString m_host;
     int m_latency;
     QStringList *m_asked;
 };
@@ -60,38 +57,12 @@ static QByteArray craftReply(quint16 identifier, quint16 sequence, const QByteAr
     return header + message;
 }
 
-// A UDP socket on a loopback address stands in for the network: the reply matching reads from
-// one, and the test answers from others.
-struct UdpPeer
+// UDP sockets on loopback stand in for the network: the reply matching reads from one, and
+// the test answers from the others.
+static bool sendTo(QUdpSocket &from, const QUdpSocket &to, const QByteArray &packet)
 {
-    int descriptor = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    quint16 port = 0;
-
-    bool open(quint32 address)
-    {
-        sockaddr_in local = {};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(address);
-        socklen_t length = sizeof(local);
-        auto *any = reinterpret_cast<sockaddr *>(&local);
-        if (descriptor < 0 || ::bind(descriptor, any, length)
-            || ::getsockname(descriptor, any, &length))
-            return false;
-        port = ntohs(local.sin_port);
-        return true;
-    }
-    bool sendTo(quint16 targetPort, const QByteArray &packet) const
-    {
-        sockaddr_in target = {};
-        target.sin_family = AF_INET;
-        target.sin_port = htons(targetPort);
-        target.sin_addr.s_addr = htonl(Loopback);
-        return ::sendto(descriptor, packet.constData(), size_t(packet.size()), 0,
-                        reinterpret_cast<sockaddr *>(&target), sizeof(target))
-               == packet.size();
-    }
-    ~UdpPeer() { ::close(descriptor); }
-};
+    return from.writeDatagram(packet, QHostAddress::LocalHost, to.localPort()) == packet.size();
+}
 
 class tst_PingService : public QObject
 {
@@ -188,7 +159,7 @@ void tst_PingService::injectedEcho()
     for (const auto &outcome : outcomes) {
         const QString hostname = QStringLiteral(" Odd.Host %1 ").arg(outcome.first);
         QStringList asked;
-        QPingService service(new ScriptedEcho(hostname, outcome.first, &asked));
+        QPingService service(new ScriptedEcho(outcome.first, &asked));
         QSignalSpy results(&service, &QPingService::pingResult);
         service.pingHost(hostname);
         QCOMPARE(results.count(), 1);
@@ -227,27 +198,28 @@ void tst_PingService::realEchoToLoopback()
 
 void tst_PingService::socketWaitsForItsOwnReply()
 {
-    UdpPeer mine, host, stranger;
-    QVERIFY(mine.open(Loopback) && host.open(Loopback) && stranger.open(OtherLoopback));
-    QIcmpSocket socket(::dup(mine.descriptor), 0x5151);
+    QUdpSocket mine, host, stranger;
+    QVERIFY(mine.bind(QHostAddress(Loopback), 0) && host.bind(QHostAddress(Loopback), 0)
+            && stranger.bind(QHostAddress(OtherLoopback), 0));
+    QIcmpSocket socket(::dup(int(mine.socketDescriptor())), 0x5151);
     QVERIFY(socket.isValid());
     const QByteArray payload = QIcmpEcho::payload();
     const quint16 sequence = QIcmpSocket::nextSequence();
     QCOMPARE(quint16(QIcmpSocket::nextSequence() - sequence), quint16(1));
 
-    QVERIFY(socket.sendEcho(Loopback, sequence, payload, host.port));
-    QByteArray request(64, '\0');
-    request.resize(int(::recv(host.descriptor, request.data(), size_t(request.size()), 0)));
+    QVERIFY(socket.sendEcho(Loopback, sequence, payload, host.localPort()));
+    QVERIFY(host.waitForReadyRead(20000));
+    const QByteArray request = host.receiveDatagram().data();
     QCOMPARE(request, QIcmpPacket::echoRequest(0x5151, sequence, payload));
 
     // Stray, late and mismatched packets never end the wait: it times out having consumed them.
-    QVERIFY(stranger.sendTo(mine.port, craftReply(0x5151, sequence, payload)));
-    QVERIFY(host.sendTo(mine.port, craftReply(0x5151, sequence - 1, payload)));
-    QVERIFY(host.sendTo(mine.port, craftReply(0x5152, sequence, payload)));
-    QVERIFY(host.sendTo(mine.port, request));
+    QVERIFY(sendTo(stranger, mine, craftReply(0x5151, sequence, payload)));
+    QVERIFY(sendTo(host, mine, craftReply(0x5151, sequence - 1, payload)));
+    QVERIFY(sendTo(host, mine, craftReply(0x5152, sequence, payload)));
+    QVERIFY(sendTo(host, mine, request));
     QCOMPARE(socket.waitForReply(Loopback, sequence, payload, QDeadlineTimer(QIcmpEcho::TimeoutMs)),
              QIcmpSocket::TimedOut);
-    QVERIFY(host.sendTo(mine.port, craftReply(0x5151, sequence, payload)));
+    QVERIFY(sendTo(host, mine, craftReply(0x5151, sequence, payload)));
     QCOMPARE(socket.waitForReply(Loopback, sequence, payload, QDeadlineTimer(20000)),
              QIcmpSocket::Reply);
 }
@@ -255,9 +227,9 @@ void tst_PingService::socketWaitsForItsOwnReply()
 void tst_PingService::abortedEchoFailsAtOnce()
 {
     // A wait with a readable wake-up descriptor ends at once instead of at its deadline.
-    UdpPeer mine;
-    QVERIFY(mine.open(Loopback));
-    QIcmpSocket socket(::dup(mine.descriptor), 0x7171);
+    QUdpSocket mine;
+    QVERIFY(mine.bind(QHostAddress(Loopback), 0));
+    QIcmpSocket socket(::dup(int(mine.socketDescriptor())), 0x7171);
     int wakeup[2];
     QCOMPARE(::pipe(wakeup), 0);
     QCOMPARE(::write(wakeup[1], "x", 1), ssize_t(1));
