@@ -147,7 +147,6 @@ private slots:
     void exit();
     void options_written();
     void settingsAndTitle();
-    void trayActivation();
     void feedbackAndLoginIcons();
 };
 
@@ -240,46 +239,38 @@ void tst_MainDialog::construction()
 
 void tst_MainDialog::construction_fonts()
 {
-    // Family/point size/weight/letter spacing, all upright and antialiased. The check boxes are
-    // left out: the form's own style sheet gives them their font.
-    const QStringList fonts{"username_edit: Roboto/16/60/0",
-                            "password_edit: Roboto/16/60/0",
-                            "connect_button: Roboto/20/70/0",
-                            "settings_button: Roboto/20/70/0",
-                            "connect_label: Roboto/20/50/0",
-                            "connect_country_label: Roboto/10/75/0",
-                            "connecton_label: Roboto Condensed/14/100/5",
-                            "ipaddress_label: Roboto/10/100/0",
-                            "ipaddress_value_label: Roboto/16/40/0",
-                            "time_connected_label: Roboto/10/100/0",
-                            "time_connected_value_label: Roboto/16/40/0",
-                            "encryption_text: Roboto/10/100/0",
-                            "encryption_value_text: Roboto/16/40/0"};
-    const QStringList styles{"connect_country_label: color: #863d38",
-                             "ipaddress_label: color: #999999",
-                             "ipaddress_value_label: color: #333333",
-                             "time_connected_label: color: #999999",
-                             "time_connected_value_label: color: #333333",
-                             "encryption_text: color: #999999",
-                             "encryption_value_text: color: #333333"};
+    // Family/point size/weight/letter spacing, all upright and antialiased; then the style sheet
+    // where the window sets one. The check boxes are left out: the form's own style sheet gives
+    // them their font.
+    const QStringList rows{"username_edit: Roboto/16/60/0",
+                           "password_edit: Roboto/16/60/0",
+                           "connect_button: Roboto/20/70/0",
+                           "settings_button: Roboto/20/70/0",
+                           "connect_label: Roboto/20/50/0",
+                           "connect_country_label: Roboto/10/75/0; color: #863d38",
+                           "connecton_label: Roboto Condensed/14/100/5",
+                           "ipaddress_label: Roboto/10/100/0; color: #999999",
+                           "ipaddress_value_label: Roboto/16/40/0; color: #333333",
+                           "time_connected_label: Roboto/10/100/0; color: #999999",
+                           "time_connected_value_label: Roboto/16/40/0; color: #333333",
+                           "encryption_text: Roboto/10/100/0; color: #999999",
+                           "encryption_value_text: Roboto/16/40/0; color: #333333"};
     TavrinFakeDesktop desktop;
     QVERIFY(desktop.start());
     QVERIFY(desktop.openWindow(false));
-    for (const QString &row : fonts + styles) {
+    for (const QString &row : rows) {
         const QString name = row.section(QLatin1String(": "), 0, 0);
         const QWidget *target = desktop.widget<QWidget>(qPrintable(name));
         QVERIFY2(target, qPrintable(name));
         const QFont font = target->font();
-        if (styles.contains(row)) {
-            QCOMPARE(name + ": " + target->styleSheet(), row);
-            continue;
-        }
-        QCOMPARE(QStringLiteral("%1: %2/%3/%4/%5")
-                         .arg(name, font.family())
-                         .arg(font.pointSize())
-                         .arg(font.weight())
-                         .arg(font.letterSpacing()),
-                 row);
+        QString actual = QStringLiteral("%1: %2/%3/%4/%5")
+                                 .arg(name, font.family())
+                                 .arg(font.pointSize())
+                                 .arg(font.weight())
+                                 .arg(font.letterSpacing());
+        if (row.contains(';'))
+            actual += QLatin1String("; ") + target->styleSheet();
+        QCOMPARE(actual, row);
         QVERIFY(!font.italic() && font.styleStrategy() == QFont::PreferAntialias);
         if (font.letterSpacing() != 0)
             QCOMPARE(font.letterSpacingType(), QFont::AbsoluteSpacing);
@@ -811,8 +802,6 @@ void tst_MainDialog::settingsAndTitle()
     QCOMPARE(title->pixmap(Qt::ReturnByValue).toImage(), logo);
     QCOMPARE(title->cursor().shape(), Qt::PointingHandCursor);
     QCOMPARE(stateLabel->text(), QStringLiteral("DISCONNECTED"));
-    QCOMPARE(desktop.widget<QStackedWidget>("connect_stackedWidget")->currentIndex(), 1);
-    QCOMPARE(desktop.widget<QStackedWidget>("timeconnected_section")->currentIndex(), 1);
 
     // The title leads back to the login page, in Disconnected only.
     QTest::mouseClick(title, Qt::LeftButton);
@@ -831,23 +820,6 @@ void tst_MainDialog::settingsAndTitle()
     QCOMPARE(pages->currentIndex(), 1);
     QCOMPARE(title->pixmap(Qt::ReturnByValue).toImage(), logo);
     QCOMPARE(stateLabel->text(), QStringLiteral("CONNECTED"));
-}
-
-void tst_MainDialog::trayActivation()
-{
-    TavrinFakeDesktop desktop;
-    QVERIFY(open(desktop));
-    QMainDialog *window = desktop.window();
-    QTest::mouseClick(desktop.widget<QWidget>("close_button"), Qt::LeftButton);
-    QVERIFY(!window->isVisible());
-    // Only a plain click on the icon brings the window back.
-    for (auto reason : {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context,
-                        QSystemTrayIcon::MiddleClick, QSystemTrayIcon::Unknown}) {
-        emit desktop.trayIcon()->activated(reason);
-        QVERIFY2(!window->isVisible(), qPrintable(QString::number(reason)));
-    }
-    emit desktop.trayIcon()->activated(QSystemTrayIcon::Trigger);
-    QVERIFY(window->isVisible());
 }
 
 void tst_MainDialog::feedbackAndLoginIcons()

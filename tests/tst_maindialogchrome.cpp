@@ -1,5 +1,6 @@
 // The frameless main window's own chrome: the rounded shape and outline, the drag from
-// anywhere a press reaches the window, and the title bar's minimise and hide buttons.
+// anywhere a press reaches the window, the title bar's minimise and hide buttons and the way back
+// from the tray.
 
 #include "qvpnbandwidthwidget.h"
 #include "tavrinfakedesktop.h"
@@ -189,7 +190,14 @@ void tst_MainDialogChrome::titleButtons()
     QTRY_COMPARE_WITH_TIMEOUT(desktop.peer.frameTypes(), QList<int>({AbortRequest}), 20000);
     QVERIFY(desktop.deliver(buildStatusFrame(Disconnected)));
     QCOMPARE(desktop.widget<QLabel>("connecton_label")->text(), QStringLiteral("DISCONNECTED"));
-    QVERIFY(window->isHidden());
+    // Only a plain click on the tray icon brings the window back.
+    for (auto reason : {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context,
+                        QSystemTrayIcon::MiddleClick, QSystemTrayIcon::Unknown}) {
+        emit desktop.trayIcon()->activated(reason);
+        QVERIFY2(window->isHidden(), qPrintable(QString::number(reason)));
+    }
+    emit desktop.trayIcon()->activated(QSystemTrayIcon::Trigger);
+    QVERIFY(window->isVisible());
 }
 
 TAVRIN_TEST_MAIN(tst_MainDialogChrome)
