@@ -631,8 +631,11 @@ void QMainDialog::updateTimeConnected()
 
 void QMainDialog::on_menuStatusTriggered(bool)
 {
-    QMessageBox::information(this, tr("Tavrin Status"), tr(statusText(state)).arg(connection.name),
-                             QMessageBox::Ok, QMessageBox::NoButton);
+    QString text = tr(statusText(state));
+    if (text.contains(QLatin1String("%1")))
+        text = text.arg(connection.name);
+    QMessageBox::information(this, tr("Tavrin Status"), text, QMessageBox::Ok,
+                             QMessageBox::NoButton);
 }
 
 // Public address lookup
