@@ -1,14 +1,13 @@
 // Whole-program tests: the real tavrin-client, started from a working folder with its Fonts, on
-// its own Xvfb display with a tray host (trayer) and, where a service is wanted, a real
-// tavrin-sim on the run's own TMPDIR and a loopback port. Every run has its own home, config,
-// runtime and temp folders; every process started is ended when the run ends, even on failure.
-// A screenshot of each run is kept in the test artifact folder.
+// its own Xvfb display with a tray host (trayer) and, where wanted, a real tavrin-sim on the
+// run's own TMPDIR and a loopback port. Every run has its own home, config, runtime and temp
+// folders; every process started is ended with the run, even on failure. A screenshot of each
+// run is kept in the test artifact folder.
 
 #include "tavrincredentials.h"
 #include "tavrindeployment.h"
 #include "tavrintestenvironment.h"
 
-#include <QtCore/qdeadlinetimer.h>
 #include <QtCore/qdir.h>
 #include <QtCore/qfile.h>
 #include <QtCore/qprocess.h>
@@ -19,22 +18,24 @@
 #include <QtGui/qimage.h>
 #include <QtTest/qtest.h>
 
-static const int longWait = 60000; // generous: a loaded machine, sanitizer builds
+namespace {
 
-static QString toolPath(const char *name)
+const int longWait = 60000; // generous: a loaded machine, sanitizer builds
+const QString mainWindow = "^Tavrin Client$";
+
+QString toolPath(const char *name)
 {
     return QStandardPaths::findExecutable(QString::fromLatin1(name));
 }
 
-static QString trayWaitProgram()
+QStringList words(const QString &text)
 {
-    const QString path = TavrinTestEnvironment::buildDir() + QStringLiteral("/tools/traywait");
-    return QFile::exists(path) ? path : QString();
+    return text.split(' ', Qt::SkipEmptyParts);
 }
 
-static QString buildFontsFolder()
+QString buildPath(const char *path)
 {
-    return TavrinTestEnvironment::buildDir() + QStringLiteral("/Fonts");
+    return TavrinTestEnvironment::buildDir() + QLatin1String(path);
 }
 
 // One run of the real programs: an isolated home, an X server, and what runs on it.
@@ -44,76 +45,59 @@ public:
     ProgramRun();
     ~ProgramRun();
 
-    bool isValid() const { return m_root.isValid(); }
-    QString root() const { return m_root.path(); }
-    QString configFile() const;
+    // Starts Xvfb, then the tray host and tavrin-sim as asked; the reason when one failed.
+    QString setUp(bool trayHost, bool sim, const QStringList &simArguments = {});
+    QProcess *startClient(const QString &workingFolder = TavrinTestEnvironment::buildDir())
+    {
+        return launch(TavrinTestEnvironment::clientProgram(), {}, workingFolder);
+    }
+    QString configFile() const { return m_root.path() + "/home/.config/Tavrin/Tavrin.conf"; }
 
-    bool startDisplay(QString *error);
-    bool startTrayHost(QString *error);
-    bool startSim(const QStringList &arguments, QString *error);
-    QProcess *startClient(const QString &workingFolder);
-
-    // Runs a short tool on the display; its standard output, or a null array when it failed.
+    // Runs a short tool on the display: its standard output; exitCode -1 when it failed.
     QByteArray tool(const QString &program, const QStringList &arguments, int *exitCode = nullptr);
-    // The X id of a visible window whose title matches the pattern, waiting up to timeout.
-    QString waitForWindow(const QString &titlePattern, int timeout = longWait);
-    // Visible windows by title, or all visible windows of a process.
-    QStringList visibleWindows(const QString &titlePattern, const QString &pid = QString());
-    bool pressKey(const QString &windowId, const QString &key);
-    bool click(const QPoint &point, int button = 1);
+    bool xdotool(const QStringList &arguments);
+    // Visible windows by title pattern, or of a process with "--pid".
+    QStringList windows(const QString &title, const QString &pid = QString());
+    QString waitForWindow(const QString &title);
+    QRect geometry(const QString &windowId);
     QImage screenshot(const QString &name);
-
-    // Waits until the sim's log holds a line matching the pattern, at least count times.
-    bool waitForSimLog(const QString &pattern, int count = 1, int timeout = longWait);
+    bool waitForSimLog(const QString &pattern, int count = 1);
     QString simLog() const { return QString::fromLocal8Bit(m_simLog); }
 
-    static bool waitForExit(QProcess *process, int timeout = longWait);
-
 private:
-    QProcess *start(const QString &program, const QStringList &arguments,
-                    const QString &workingFolder = QString());
+    QProcess *launch(const QString &program, const QStringList &arguments,
+                     const QString &workingFolder = QString());
 
     QTemporaryDir m_root;
-    QProcessEnvironment m_environment;
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
     QList<QProcess *> m_processes;
     QProcess *m_sim = nullptr;
     QByteArray m_simLog;
 };
 
 ProgramRun::ProgramRun()
-    : m_root(QDir::tempPath() + QStringLiteral("/program-run-XXXXXX"))
+    : m_root(QDir::tempPath() + "/program-run-XXXXXX")
 {
-    const QString home = root() + QStringLiteral("/home");
-    const QStringList folders = {home,
-                                 home + QStringLiteral("/.config"),
-                                 home + QStringLiteral("/.local/share"),
-                                 home + QStringLiteral("/.cache"),
-                                 root() + QStringLiteral("/run"),
-                                 root() + QStringLiteral("/tmp")};
-    for (const QString &folder : folders) {
-        QDir().mkpath(folder);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    for (const QString &folder : words("HOME=/home XDG_CONFIG_HOME=/home/.config TMPDIR=/tmp "
+                                       "XDG_DATA_HOME=/home/.local/share XDG_RUNTIME_DIR=/run "
+                                       "XDG_CACHE_HOME=/home/.cache")) {
+        const QString path = m_root.path() + folder.section('=', 1);
+        QDir().mkpath(path);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_environment.insert(folder.section('=', 0, 0), path);
     }
-    m_environment = QProcessEnvironment::systemEnvironment();
-    m_environment.insert(QStringLiteral("HOME"), folders.at(0));
-    m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folders.at(1));
-    m_environment.insert(QStringLiteral("XDG_DATA_HOME"), folders.at(2));
-    m_environment.insert(QStringLiteral("XDG_CACHE_HOME"), folders.at(3));
-    m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folders.at(4));
-    m_environment.insert(QStringLiteral("TMPDIR"), folders.at(5));
-    m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    m_environment.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
+    m_environment.insert("QT_QPA_PLATFORM", "xcb");
+    m_environment.insert("QT_XCB_GL_INTEGRATION", "none");
     // libxkbcommon-x11 hands strndup() names that end at the given length without a NUL, which
-    // strict string checks of a sanitizer build take for an overflow; the rest stays as set.
-    const QString asan = m_environment.value(QStringLiteral("ASAN_OPTIONS"));
+    // strict string checks of a sanitizer build take for an overflow.
+    const QString asan = m_environment.value("ASAN_OPTIONS");
     if (!asan.isEmpty())
-        m_environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                             asan + QStringLiteral(":strict_string_checks=0"));
+        m_environment.insert("ASAN_OPTIONS", asan + ":strict_string_checks=0");
     // Nothing of the user's desktop session may leak into the run.
-    for (const char *name :
-         {"DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS",
-          "QT_QPA_PLATFORMTHEME", "SESSION_MANAGER", "TAVRIN_API_HOST", "TAVRIN_SITE_HOST"})
-        m_environment.remove(QString::fromLatin1(name));
+    for (const QString &name : words("DISPLAY WAYLAND_DISPLAY XAUTHORITY DBUS_SESSION_BUS_ADDRESS "
+                                     "QT_QPA_PLATFORMTHEME SESSION_MANAGER TAVRIN_API_HOST "
+                                     "TAVRIN_SITE_HOST"))
+        m_environment.remove(name);
 }
 
 ProgramRun::~ProgramRun()
@@ -132,83 +116,58 @@ ProgramRun::~ProgramRun()
     }
 }
 
-QString ProgramRun::configFile() const
-{
-    return root() + QStringLiteral("/home/.config/Tavrin/Tavrin.conf");
-}
-
-QProcess *ProgramRun::start(const QString &program, const QStringList &arguments,
-                            const QString &workingFolder)
+QProcess *ProgramRun::launch(const QString &program, const QStringList &arguments,
+                             const QString &workingFolder)
 {
     auto *process = new QProcess;
     m_processes.append(process);
     process->setProcessEnvironment(m_environment);
-    if (!workingFolder.isEmpty())
-        process->setWorkingDirectory(workingFolder);
+    process->setWorkingDirectory(workingFolder);
     process->start(program, arguments);
     process->waitForStarted(longWait);
     return process;
 }
 
-bool ProgramRun::startDisplay(QString *error)
+QString ProgramRun::setUp(bool trayHost, bool sim, const QStringList &simArguments)
 {
-    // The server picks a free display and writes its number to standard output once it is
-    // ready. -noreset keeps it up when its first client goes; -br gives a black root window.
-    QProcess *server = start(toolPath("Xvfb"),
-                             {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                              QStringLiteral("-noreset"), QStringLiteral("-nolisten"),
-                              QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                              QStringLiteral("1024x768x24"), QStringLiteral("-br")});
-    QDeadlineTimer deadline(longWait);
-    while (!server->canReadLine() && server->state() == QProcess::Running && !deadline.hasExpired())
-        server->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    if (!m_root.isValid())
+        return "no temporary folder";
+    // Xvfb picks a free display and writes its number once it is ready; -noreset keeps it up
+    // when its first client goes; -br gives a black root window.
+    QProcess *server
+            = launch(toolPath("Xvfb"),
+                     words("-displayfd 1 -noreset -nolisten tcp -screen 0 1024x768x24 -br"));
+    QTest::qWaitFor(
+            [server] { return server->canReadLine() || server->state() != QProcess::Running; },
+            longWait);
     bool ok = false;
-    const int number = server->readLine().trimmed().toInt(&ok);
-    if (!ok) {
-        *error = QStringLiteral("Xvfb did not report a display: ")
-                 + QString::fromLocal8Bit(server->readAllStandardError());
-        return false;
+    const int display = server->readLine().trimmed().toInt(&ok);
+    if (!ok)
+        return "Xvfb did not report a display: "
+               + QString::fromLocal8Bit(server->readAllStandardError());
+    m_environment.insert("DISPLAY", QString(":%1").arg(display));
+
+    if (trayHost) {
+        launch(toolPath("trayer"),
+               words("--edge top --align right --widthtype request --height 24"));
+        int exitCode = -1;
+        tool(buildPath("/tools/traywait"), {QString::number(longWait / 1000)}, &exitCode);
+        if (exitCode != 0)
+            return "no tray host came up";
     }
-    m_environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(number));
-    return true;
-}
-
-bool ProgramRun::startTrayHost(QString *error)
-{
-    start(toolPath("trayer"),
-          {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-           QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
-           QStringLiteral("--height"), QStringLiteral("24")});
-    int exitCode = -1;
-    tool(trayWaitProgram(), {QString::number(longWait / 1000)}, &exitCode);
-    if (exitCode != 0)
-        *error = QStringLiteral("no tray host came up");
-    return exitCode == 0;
-}
-
-bool ProgramRun::startSim(const QStringList &arguments, QString *error)
-{
-    m_sim = start(TavrinTestEnvironment::simProgram(), QStringList{"--port", "0"} + arguments);
+    if (!sim)
+        return QString();
+    m_sim = launch(TavrinTestEnvironment::simProgram(), QStringList{"--port", "0"} + simArguments);
     m_sim->setProcessChannelMode(QProcess::MergedChannels);
     QObject::connect(m_sim, &QProcess::readyReadStandardOutput,
                      [this] { m_simLog += m_sim->readAllStandardOutput(); });
-    QDeadlineTimer deadline(longWait);
-    while (!m_simLog.contains('\n') && m_sim->state() == QProcess::Running && !deadline.hasExpired())
-        QTest::qWait(50);
-    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("^PORT (\\d+)\n"))
-                                                  .match(simLog());
-    if (!match.hasMatch()) {
-        *error = QStringLiteral("tavrin-sim did not report its port: ") + simLog();
-        return false;
-    }
-    m_environment.insert(QStringLiteral("TAVRIN_API_HOST"),
-                         QStringLiteral("127.0.0.1:") + match.captured(1));
-    return true;
-}
-
-QProcess *ProgramRun::startClient(const QString &workingFolder)
-{
-    return start(TavrinTestEnvironment::clientProgram(), {}, workingFolder);
+    QTest::qWaitFor([this] { return m_simLog.contains('\n') || m_sim->state() != QProcess::Running; },
+                    longWait);
+    const QRegularExpressionMatch port = QRegularExpression("^PORT (\\d+)\n").match(simLog());
+    if (!port.hasMatch())
+        return "tavrin-sim did not report its port: " + simLog();
+    m_environment.insert("TAVRIN_API_HOST", "127.0.0.1:" + port.captured(1));
+    return QString();
 }
 
 QByteArray ProgramRun::tool(const QString &program, const QStringList &arguments, int *exitCode)
@@ -216,108 +175,73 @@ QByteArray ProgramRun::tool(const QString &program, const QStringList &arguments
     QProcess process;
     process.setProcessEnvironment(m_environment);
     process.start(program, arguments);
-    if (!process.waitForFinished(longWait)) {
+    const bool finished = process.waitForFinished(longWait);
+    if (!finished) {
         process.kill();
         process.waitForFinished(10000);
-        if (exitCode)
-            *exitCode = -1;
-        return QByteArray();
     }
     if (exitCode)
-        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return process.readAllStandardOutput();
+        *exitCode = finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode()
+                                                                             : -1;
+    return finished ? process.readAllStandardOutput() : QByteArray();
 }
 
-QStringList ProgramRun::visibleWindows(const QString &titlePattern, const QString &pid)
+bool ProgramRun::xdotool(const QStringList &arguments)
 {
-    QStringList arguments = {QStringLiteral("search"), QStringLiteral("--onlyvisible")};
-    if (pid.isEmpty())
-        arguments << QStringLiteral("--name") << titlePattern;
-    else
-        arguments << QStringLiteral("--pid") << pid;
-    const QByteArray out = tool(toolPath("xdotool"), arguments);
-    return QString::fromLatin1(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-QString ProgramRun::waitForWindow(const QString &titlePattern, int timeout)
-{
-    QDeadlineTimer deadline(timeout);
-    do {
-        const QStringList windows = visibleWindows(titlePattern);
-        if (!windows.isEmpty())
-            return windows.first();
-        QTest::qWait(200);
-    } while (!deadline.hasExpired());
-    return QString();
-}
-
-bool ProgramRun::pressKey(const QString &windowId, const QString &key)
-{
-    // There is no window manager: give the window the focus, then type into it.
     int exitCode = -1;
-    tool(toolPath("xdotool"), {QStringLiteral("windowfocus"), windowId}, &exitCode);
-    if (exitCode != 0)
-        return false;
-    tool(toolPath("xdotool"), {QStringLiteral("key"), key}, &exitCode);
+    tool(toolPath("xdotool"), arguments, &exitCode);
     return exitCode == 0;
 }
 
-bool ProgramRun::click(const QPoint &point, int button)
+QStringList ProgramRun::windows(const QString &title, const QString &pid)
 {
-    int exitCode = -1;
-    tool(toolPath("xdotool"),
-         {QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
-          QStringLiteral("click"), QString::number(button)},
-         &exitCode);
-    return exitCode == 0;
+    const QStringList how = pid.isEmpty() ? QStringList{"--name", title}
+                                          : QStringList{"--pid", pid};
+    const QByteArray out = tool(toolPath("xdotool"), QStringList{"search", "--onlyvisible"} + how);
+    return QString::fromLatin1(out).split('\n', Qt::SkipEmptyParts);
+}
+
+QString ProgramRun::waitForWindow(const QString &title)
+{
+    QString found;
+    QTest::qWaitFor([&] { return !(found = windows(title).value(0)).isEmpty(); }, longWait);
+    return found;
+}
+
+QRect ProgramRun::geometry(const QString &windowId)
+{
+    const QString info = QString::fromLatin1(tool(toolPath("xwininfo"), {"-id", windowId}));
+    const auto value = [&info](const char *label) {
+        return QRegularExpression(QLatin1String(label) + ":\\s+(-?\\d+)")
+                .match(info)
+                .captured(1)
+                .toInt();
+    };
+    return QRect(value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"),
+                 value("Height"));
 }
 
 QImage ProgramRun::screenshot(const QString &name)
 {
     QString fileName = name;
-    fileName.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]+")), QStringLiteral("-"));
-    const QString path = TavrinTestEnvironment::artifactDir()
-                         + QStringLiteral("/program-%1.png").arg(fileName);
-    tool(toolPath("import"), {QStringLiteral("-window"), QStringLiteral("root"), path});
+    fileName.replace(QRegularExpression("[^A-Za-z0-9_-]+"), "-");
+    const QString path = TavrinTestEnvironment::artifactDir() + "/program-" + fileName + ".png";
+    tool(toolPath("import"), {"-window", "root", path});
     return QImage(path);
 }
 
-bool ProgramRun::waitForSimLog(const QString &pattern, int count, int timeout)
+bool ProgramRun::waitForSimLog(const QString &pattern, int count)
 {
     const QRegularExpression expression(pattern, QRegularExpression::MultilineOption);
-    QDeadlineTimer deadline(timeout);
-    forever {
-        int found = 0;
-        auto matches = expression.globalMatch(simLog());
-        while (matches.hasNext() && found < count) {
-            matches.next();
-            ++found;
-        }
-        if (found >= count)
-            return true;
-        if (deadline.hasExpired() || !m_sim || m_sim->state() != QProcess::Running)
-            return false;
-        QTest::qWait(100);
-    }
+    return QTest::qWaitFor([&] { return simLog().count(expression) >= count; }, longWait);
 }
 
-bool ProgramRun::waitForExit(QProcess *process, int timeout)
+bool waitForExit(QProcess *process)
 {
-    return process->state() == QProcess::NotRunning || process->waitForFinished(timeout);
+    return process->state() == QProcess::NotRunning || process->waitForFinished(longWait);
 }
 
-// Geometry of a window from xwininfo.
-static QRect windowGeometry(ProgramRun &run, const QString &windowId)
-{
-    const QString info = QString::fromLatin1(
-            run.tool(toolPath("xwininfo"), {QStringLiteral("-id"), windowId}));
-    const auto value = [&info](const char *label) {
-        const QRegularExpression re(QString::fromLatin1(label) + QStringLiteral(":\\s+(-?\\d+)"));
-        return re.match(info).captured(1).toInt();
-    };
-    return QRect(value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"),
-                 value("Height"));
-}
+} // namespace
 
 class tst_Program : public QObject
 {
@@ -329,42 +253,20 @@ private slots:
     void startupEnds();
     void secondInstanceEndsAtOnce();
     void autoLoginConnectsAndStoresCredentials();
-    void windowIsRoundedAndFixedInSize();
-    void hideToTrayAndExitFromTray();
-
-private:
-    QString damagedFontsFolder(const QTemporaryDir &dir);
+    void windowAndTray();
 };
 
 void tst_Program::initTestCase()
 {
     for (const char *name : {"Xvfb", "trayer", "xdotool", "xwininfo", "import"}) {
         if (toolPath(name).isEmpty())
-            QSKIP(qPrintable(QStringLiteral("%1 is not installed (scripts/install-deps.sh installs "
-                                            "the X test tools)")
+            QSKIP(qPrintable(QString("%1 is not installed (scripts/install-deps.sh installs it)")
                                      .arg(QLatin1String(name))));
     }
     QVERIFY2(!TavrinTestEnvironment::clientProgram().isEmpty(), "tavrin-client is not built");
     QVERIFY2(!TavrinTestEnvironment::simProgram().isEmpty(), "tavrin-sim is not built");
-    QVERIFY2(!trayWaitProgram().isEmpty(), "tools/traywait is not built");
-    QVERIFY2(QFile::exists(buildFontsFolder()), "the build has no Fonts folder");
-}
-
-// A Fonts folder with a good font, a file that is no font, and another good font.
-QString tst_Program::damagedFontsFolder(const QTemporaryDir &dir)
-{
-    const QString fonts = dir.filePath(QStringLiteral("Fonts"));
-    QDir().mkpath(fonts);
-    const QStringList real = QDir(buildFontsFolder()).entryList({QStringLiteral("*.ttf")});
-    if (real.isEmpty())
-        return QString();
-    const QString source = buildFontsFolder() + QLatin1Char('/') + real.first();
-    QFile::copy(source, fonts + QStringLiteral("/a.ttf"));
-    QFile::copy(source, fonts + QStringLiteral("/c.ttf"));
-    QFile junk(fonts + QStringLiteral("/b.ttf"));
-    if (!junk.open(QIODevice::WriteOnly) || junk.write(QByteArray(2048, '\x5a')) != 2048)
-        return QString();
-    return dir.path();
+    QVERIFY2(QFile::exists(buildPath("/tools/traywait")), "tools/traywait is not built");
+    QVERIFY2(!QDir(buildPath("/Fonts")).entryList({"*.ttf"}).isEmpty(), "the build has no Fonts");
 }
 
 void tst_Program::startupEnds_data()
@@ -372,22 +274,19 @@ void tst_Program::startupEnds_data()
     QTest::addColumn<bool>("trayHost");
     QTest::addColumn<bool>("damagedFonts");
     QTest::addColumn<QStringList>("simArguments"); // empty: no service listens
-    QTest::addColumn<bool>("errorBox");
     QTest::addColumn<QByteArray>("output");
     QTest::addColumn<int>("exitCode");
-
-    QTest::newRow("no tray host") << false << false << QStringList() << false
-                                  << QByteArray("Systray is not supported by this operating "
-                                                "system.\n")
+    QTest::newRow("no tray host") << false << false << QStringList()
+                                  << QByteArray(
+                                             "Systray is not supported by this operating system.\n")
                                   << 1;
-    QTest::newRow("damaged font") << true << true << QStringList() << false
-                                  << QByteArray("Error registering font b\n"
-                                                "Error while registering fonts.\n")
-                                  << 2;
-    QTest::newRow("no service") << true << false << QStringList() << true << QByteArray() << 3;
+    QTest::newRow("damaged font")
+            << true << true << QStringList()
+            << QByteArray("Error registering font b\nError while registering fonts.\n") << 2;
+    // These two end after the "Connection error" box.
+    QTest::newRow("no service") << true << false << QStringList() << QByteArray() << 3;
     QTest::newRow("service closes the link")
-            << true << false << QStringList{"--close-after-seconds", "2"} << true << QByteArray()
-            << 4;
+            << true << false << QStringList{"--close-after-seconds", "2"} << QByteArray() << 4;
 }
 
 void tst_Program::startupEnds()
@@ -395,210 +294,175 @@ void tst_Program::startupEnds()
     QFETCH(bool, trayHost);
     QFETCH(bool, damagedFonts);
     QFETCH(QStringList, simArguments);
-    QFETCH(bool, errorBox);
     QFETCH(QByteArray, output);
     QFETCH(int, exitCode);
-
     ProgramRun run;
-    QVERIFY(run.isValid());
-    QString error;
-    QVERIFY2(run.startDisplay(&error), qPrintable(error));
-    if (trayHost)
-        QVERIFY2(run.startTrayHost(&error), qPrintable(error));
-    if (!simArguments.isEmpty())
-        QVERIFY2(run.startSim(simArguments, &error), qPrintable(error));
-    QTemporaryDir fontsDir;
-    QString workingFolder = TavrinTestEnvironment::buildDir();
-    if (damagedFonts) {
-        workingFolder = damagedFontsFolder(fontsDir);
-        QVERIFY(!workingFolder.isEmpty());
-    }
+    const QString error = run.setUp(trayHost, !simArguments.isEmpty(), simArguments);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 
-    QProcess *client = run.startClient(workingFolder);
-    QVERIFY2(client->error() != QProcess::FailedToStart, "tavrin-client did not start");
-    if (errorBox) {
-        const QString box = run.waitForWindow(QStringLiteral("^Connection error"));
-        QVERIFY2(!box.isEmpty(), "no \"Connection error\" box");
-        QVERIFY(client->state() == QProcess::Running);
-        // Without a service the window is never shown.
-        if (exitCode == 3)
-            QVERIFY(run.visibleWindows(QStringLiteral("^Tavrin Client$")).isEmpty());
-        run.screenshot(QString::fromLatin1(QTest::currentDataTag()));
-        // The box holds the program until it is dismissed.
-        QVERIFY(run.pressKey(box, QStringLiteral("Return")));
+    // A Fonts folder with a good font, a file that is no font, and another good font.
+    QTemporaryDir fontsDir;
+    if (damagedFonts) {
+        const QString fonts = fontsDir.filePath("Fonts");
+        const QString source = buildPath("/Fonts/")
+                               + QDir(buildPath("/Fonts")).entryList({"*.ttf"}).value(0);
+        QFile junk(fonts + "/b.ttf");
+        QVERIFY(QDir().mkpath(fonts) && QFile::copy(source, fonts + "/a.ttf")
+                && QFile::copy(source, fonts + "/c.ttf") && junk.open(QIODevice::WriteOnly)
+                && junk.write(QByteArray(2048, 'Z')) == 2048);
     }
-    QVERIFY2(ProgramRun::waitForExit(client), "tavrin-client did not end");
-    if (!errorBox)
-        run.screenshot(QString::fromLatin1(QTest::currentDataTag()));
+    QProcess *client = run.startClient(damagedFonts ? fontsDir.path()
+                                                    : TavrinTestEnvironment::buildDir());
+    QVERIFY2(client->error() != QProcess::FailedToStart, "tavrin-client did not start");
+    const QString tag = QString::fromLatin1(QTest::currentDataTag());
+    if (exitCode >= 3) {
+        const QString box = run.waitForWindow("^Connection error");
+        QVERIFY2(!box.isEmpty(), "no \"Connection error\" box");
+        // The box holds the program until it is dismissed; without a service the window is
+        // never shown.
+        QCOMPARE(client->state(), QProcess::Running);
+        if (exitCode == 3)
+            QVERIFY(run.windows(mainWindow).isEmpty());
+        run.screenshot(tag);
+        // There is no window manager: give the box the focus, then press its button.
+        QVERIFY(run.xdotool({"windowfocus", box}) && run.xdotool({"key", "Return"}));
+    }
+    QVERIFY2(waitForExit(client), "tavrin-client did not end");
+    if (exitCode < 3)
+        run.screenshot(tag);
     QCOMPARE(client->exitStatus(), QProcess::NormalExit);
     QCOMPARE(client->exitCode(), exitCode);
     QCOMPARE(client->readAllStandardOutput(), output);
     if (!simArguments.isEmpty())
-        QVERIFY2(run.waitForSimLog(QStringLiteral("SVC CLOSE session=1")), qPrintable(run.simLog()));
+        QVERIFY2(run.waitForSimLog("SVC CLOSE session=1"), qPrintable(run.simLog()));
 }
 
 void tst_Program::secondInstanceEndsAtOnce()
 {
     ProgramRun run;
-    QString error;
-    QVERIFY2(run.startDisplay(&error), qPrintable(error));
-    QVERIFY2(run.startTrayHost(&error), qPrintable(error));
-    QVERIFY2(run.startSim({}, &error), qPrintable(error));
+    const QString error = run.setUp(true, true);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QProcess *first = run.startClient();
+    QVERIFY2(!run.waitForWindow(mainWindow).isEmpty(), "no main window");
 
-    QProcess *first = run.startClient(TavrinTestEnvironment::buildDir());
-    QVERIFY2(!run.waitForWindow(QStringLiteral("^Tavrin Client$")).isEmpty(), "no main window");
-
-    QProcess *second = run.startClient(TavrinTestEnvironment::buildDir());
-    QVERIFY2(ProgramRun::waitForExit(second), "the second instance kept running");
+    QProcess *second = run.startClient();
+    QVERIFY2(waitForExit(second), "the second instance kept running");
     QCOMPARE(second->exitStatus(), QProcess::NormalExit);
     QCOMPARE(second->exitCode(), 0);
     QCOMPARE(second->readAllStandardOutput(), QByteArray());
     // The first instance goes on untouched, with its one window; only it reached the service.
     QCOMPARE(first->state(), QProcess::Running);
-    QCOMPARE(run.visibleWindows(QStringLiteral("^Tavrin Client$")).size(), 1);
-    QVERIFY(!run.simLog().contains(QLatin1String("session=2")));
-    run.screenshot(QStringLiteral("second-instance"));
+    QCOMPARE(run.windows(mainWindow).size(), 1);
+    QVERIFY(!run.simLog().contains("session=2"));
+    run.screenshot("second-instance");
 
     // An instance that dies leaves its lock behind; the next one takes it over and runs.
     first->kill();
-    QVERIFY(ProgramRun::waitForExit(first));
-    QVERIFY2(run.waitForSimLog(QStringLiteral("SVC CLIENT session=1 disconnected")),
-             qPrintable(run.simLog()));
-    QProcess *third = run.startClient(TavrinTestEnvironment::buildDir());
-    QVERIFY2(run.waitForSimLog(QStringLiteral("SVC CLIENT session=2 connected")),
-             qPrintable(run.simLog()));
-    QVERIFY2(!run.waitForWindow(QStringLiteral("^Tavrin Client$")).isEmpty(),
-             "no main window after the first instance died");
+    QVERIFY(waitForExit(first));
+    QVERIFY2(run.waitForSimLog("SVC CLIENT session=1 disconnected"), qPrintable(run.simLog()));
+    QProcess *third = run.startClient();
+    QVERIFY2(run.waitForSimLog("SVC CLIENT session=2 connected"), qPrintable(run.simLog()));
+    QVERIFY2(!run.waitForWindow(mainWindow).isEmpty(), "no main window after the first died");
     QCOMPARE(third->state(), QProcess::Running);
 }
 
 void tst_Program::autoLoginConnectsAndStoresCredentials()
 {
     ProgramRun run;
-    QString error;
-    QVERIFY2(run.startDisplay(&error), qPrintable(error));
-    QVERIFY2(run.startTrayHost(&error), qPrintable(error));
-    QVERIFY2(run.startSim({QStringLiteral("--bandwidth-interval"), QStringLiteral("300")}, &error),
-             qPrintable(error));
-
+    const QString error = run.setUp(true, true, {"--bandwidth-interval", "300"});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
     // Stored credentials as a byte array: the program reads them as text and, once connected,
     // stores them again as plain text, which shows in the file.
-    const QByteArray credentials = encodeUserPass(QStringLiteral("demo"), QStringLiteral("demo"));
+    const QByteArray credentials = encodeUserPass("demo", "demo");
     QVERIFY(!credentials.isEmpty());
     {
         QSettings seed(run.configFile(), QSettings::IniFormat);
-        seed.setValue(QStringLiteral("AutoLogin"), true);
-        seed.setValue(QStringLiteral("Creditentials"), credentials);
+        seed.setValue("AutoLogin", true);
+        seed.setValue("Creditentials", credentials);
     }
-    QFile conf(run.configFile());
-    QVERIFY(conf.open(QIODevice::ReadOnly));
-    QVERIFY(conf.readAll().contains("@ByteArray("));
-    conf.close();
+    const auto storedAsBytes = [&run] {
+        QFile file(run.configFile());
+        return file.open(QIODevice::ReadOnly) && file.readAll().contains("@ByteArray(");
+    };
+    QVERIFY(storedAsBytes());
 
-    QProcess *client = run.startClient(TavrinTestEnvironment::buildDir());
-    const QString connect = QStringLiteral("TUNNEL session=1 connect host=%1 outcome=success")
-                                    .arg(QRegularExpression::escape(tavrinAutoHostname()));
+    QProcess *client = run.startClient();
+    const QString connect = "TUNNEL session=1 connect host="
+                            + QRegularExpression::escape(tavrinAutoHostname()) + " outcome=success";
     QVERIFY2(run.waitForSimLog(connect), qPrintable(run.simLog()));
-    QVERIFY2(run.waitForSimLog(QStringLiteral("TUNNEL session=1 state=Connected ")),
-             qPrintable(run.simLog()));
-    QVERIFY2(run.waitForSimLog(QStringLiteral("TUNNEL session=1 bandwidth "), 3),
-             qPrintable(run.simLog()));
-    QVERIFY2(!run.waitForWindow(QStringLiteral("^Tavrin Client$")).isEmpty(), "no main window");
+    QVERIFY2(run.waitForSimLog("TUNNEL session=1 state=Connected "), qPrintable(run.simLog()));
+    QVERIFY2(run.waitForSimLog("TUNNEL session=1 bandwidth ", 3), qPrintable(run.simLog()));
+    QVERIFY2(!run.waitForWindow(mainWindow).isEmpty(), "no main window");
 
-    // The credentials are written back as a plain string once Connected has arrived.
-    QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                QFile file(run.configFile());
-                return file.open(QIODevice::ReadOnly) && !file.readAll().contains("@ByteArray");
-            }(),
-            longWait);
+    QTRY_VERIFY_WITH_TIMEOUT(!storedAsBytes(), longWait);
     QSettings stored(run.configFile(), QSettings::IniFormat);
     QString username, password;
-    QVERIFY(decodeUserPass(stored.value(QStringLiteral("Creditentials")).toString(), username,
-                           password));
-    QCOMPARE(username, QStringLiteral("demo"));
-    QCOMPARE(password, QStringLiteral("demo"));
-    QCOMPARE(stored.value(QStringLiteral("AutoLogin")).toBool(), true);
-    run.screenshot(QStringLiteral("auto-login-connected"));
+    QVERIFY(decodeUserPass(stored.value("Creditentials").toString(), username, password));
+    QCOMPARE(username, "demo");
+    QCOMPARE(password, "demo");
+    QCOMPARE(stored.value("AutoLogin").toBool(), true);
+    run.screenshot("auto-login-connected");
     QCOMPARE(client->state(), QProcess::Running);
 }
 
-void tst_Program::windowIsRoundedAndFixedInSize()
+void tst_Program::windowAndTray()
 {
     ProgramRun run;
-    QString error;
-    QVERIFY2(run.startDisplay(&error), qPrintable(error));
-    QVERIFY2(run.startTrayHost(&error), qPrintable(error));
-    QVERIFY2(run.startSim({}, &error), qPrintable(error));
-    QProcess *client = run.startClient(TavrinTestEnvironment::buildDir());
-    const QString window = run.waitForWindow(QStringLiteral("^Tavrin Client$"));
+    const QString error = run.setUp(true, true);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QProcess *client = run.startClient();
+    const QString window = run.waitForWindow(mainWindow);
     QVERIFY2(!window.isEmpty(), "no main window");
-
-    const QRect geometry = windowGeometry(run, window);
+    const QRect geometry = run.geometry(window);
     QCOMPARE(geometry.size(), QSize(344, 545));
     QVERIFY(QRect(0, 0, 1024, 768).contains(geometry));
 
-    // The corners outside the rounded outline show the black root window; inside is the window.
-    const QList<QPoint> corners = {geometry.topLeft(), geometry.topRight(), geometry.bottomLeft(),
-                                   geometry.bottomRight()};
+    // The corners outside the rounded outline show the black root window; inside is the window,
+    // which reaches its very edge between the corners.
     const auto isRoot = [](const QImage &image, const QPoint &point) {
         return image.pixel(point) == qRgb(0, 0, 0);
     };
     QImage shot;
     QTRY_VERIFY_WITH_TIMEOUT(
             [&] {
-                shot = run.screenshot(QStringLiteral("window"));
+                shot = run.screenshot("window");
                 if (shot.isNull() || isRoot(shot, geometry.center()))
                     return false;
-                for (const QPoint &corner : corners) {
+                for (const QPoint &corner : {geometry.topLeft(), geometry.topRight(),
+                                             geometry.bottomLeft(), geometry.bottomRight()}) {
                     if (!isRoot(shot, corner))
                         return false;
                 }
                 return true;
             }(),
             longWait);
-    // Between the corners the window reaches its very edge.
     QVERIFY(!isRoot(shot, QPoint(geometry.center().x(), geometry.bottom())));
     QVERIFY(!isRoot(shot, QPoint(geometry.left(), geometry.center().y())));
-    QCOMPARE(client->state(), QProcess::Running);
-}
-
-void tst_Program::hideToTrayAndExitFromTray()
-{
-    ProgramRun run;
-    QString error;
-    QVERIFY2(run.startDisplay(&error), qPrintable(error));
-    QVERIFY2(run.startTrayHost(&error), qPrintable(error));
-    QVERIFY2(run.startSim({}, &error), qPrintable(error));
-    QProcess *client = run.startClient(TavrinTestEnvironment::buildDir());
-    const QString window = run.waitForWindow(QStringLiteral("^Tavrin Client$"));
-    QVERIFY2(!window.isEmpty(), "no main window");
-    const QRect geometry = windowGeometry(run, window);
 
     // The title bar's close button (the right one) hides the window; the program goes on.
-    QVERIFY(run.click(geometry.topRight() + QPoint(-15, 14)));
-    QTRY_VERIFY_WITH_TIMEOUT(run.visibleWindows(QStringLiteral("^Tavrin Client$")).isEmpty(),
-                             longWait);
+    const auto click = [&run](const QPoint &point, int button) {
+        return run.xdotool({"mousemove", QString::number(point.x()), QString::number(point.y()),
+                            "click", QString::number(button)});
+    };
+    QVERIFY(click(geometry.topRight() + QPoint(-15, 14), 1));
+    QTRY_VERIFY_WITH_TIMEOUT(run.windows(mainWindow).isEmpty(), longWait);
     QCOMPARE(client->state(), QProcess::Running);
 
     // The tray host sits in the top right corner and holds only our icon: a click shows the
     // window again.
     const QPoint trayIcon(1024 - 12, 12);
-    QVERIFY(run.click(trayIcon));
-    QVERIFY2(!run.waitForWindow(QStringLiteral("^Tavrin Client$")).isEmpty(),
-             "a click on the tray icon did not show the window");
-    run.screenshot(QStringLiteral("shown-from-tray"));
+    QVERIFY(click(trayIcon, 1));
+    QVERIFY2(!run.waitForWindow(mainWindow).isEmpty(), "the tray icon did not show the window");
+    run.screenshot("shown-from-tray");
 
-    // Exit from the tray menu (its mnemonic) while disconnected ends the program normally.
+    // Exit from the tray menu (its mnemonic) while disconnected ends the program normally. The
+    // menu is one more window of the program; it holds the keyboard while open.
     const QString pid = QString::number(client->processId());
-    const int windowsBefore = run.visibleWindows(QString(), pid).size();
-    QVERIFY(run.click(trayIcon, 3));
-    // The menu is one more window of the program; it holds the keyboard while open.
-    QTRY_VERIFY_WITH_TIMEOUT(run.visibleWindows(QString(), pid).size() > windowsBefore, longWait);
-    int exitCode = -1;
-    run.tool(toolPath("xdotool"), {QStringLiteral("key"), QStringLiteral("x")}, &exitCode);
-    QCOMPARE(exitCode, 0);
-    QVERIFY2(ProgramRun::waitForExit(client), "Exit from the tray menu did not end the program");
+    const int windowsBefore = run.windows(QString(), pid).size();
+    QVERIFY(click(trayIcon, 3));
+    QTRY_VERIFY_WITH_TIMEOUT(run.windows(QString(), pid).size() > windowsBefore, longWait);
+    QVERIFY(run.xdotool({"key", "x"}));
+    QVERIFY2(waitForExit(client), "Exit from the tray menu did not end the program");
     QCOMPARE(client->exitStatus(), QProcess::NormalExit);
     QCOMPARE(client->exitCode(), 0);
 }

@@ -1,3 +1,7 @@
+// Start-up pieces of the client: fonts from the "Fonts" folder and the single instance lock.
+// The whole program (fonts from the working folder, a second instance, a stale lock) is run in
+// tst_program.
+
 #include "qtsingleapplication.h"
 #include "tavrinfonts.h"
 #include "tavrintestenvironment.h"
@@ -5,60 +9,35 @@
 #include <QtCore/qdir.h>
 #include <QtCore/qfile.h>
 #include <QtCore/qlockfile.h>
-#include <QtCore/qprocess.h>
 #include <QtCore/qtemporarydir.h>
 #include <QtGui/qfontdatabase.h>
 #include <QtTest/qtest.h>
 
 #include <cstdio>
 
-static const char robotoFolder[] = "/usr/share/fonts/truetype/roboto/unhinted";
+namespace {
 
-static QString robotoRegular()
-{
-    return QString::fromLatin1(robotoFolder) + QStringLiteral("/RobotoTTF/Roboto-Regular.ttf");
-}
-
-static QString robotoCondensed()
-{
-    return QString::fromLatin1(robotoFolder) + QStringLiteral("/RobotoCondensed-Regular.ttf");
-}
-
-// The font tests copy real font files from fonts-roboto-unhinted.
-#define SKIP_WITHOUT_ROBOTO() \
-    do { \
-        if (!QFile::exists(robotoRegular()) || !QFile::exists(robotoCondensed())) \
-            QSKIP("fonts-roboto-unhinted is not installed (scripts/install-deps.sh installs it)"); \
-    } while (false)
+// Real font files from fonts-roboto-unhinted.
+const QString roboto = "/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Regular.ttf";
+const QString condensed = "/usr/share/fonts/truetype/roboto/unhinted/RobotoCondensed-Regular.ttf";
 
 // Collects what the font functions print.
-class CapturedOutput
+struct CapturedOutput
 {
-public:
-    CapturedOutput()
-        : m_file(std::tmpfile())
-    {}
-    ~CapturedOutput()
-    {
-        if (m_file)
-            std::fclose(m_file);
-    }
-    FILE *file() const { return m_file; }
+    FILE *file = std::tmpfile();
+    ~CapturedOutput() { std::fclose(file); }
     QByteArray text() const
     {
-        std::fflush(m_file);
-        std::rewind(m_file);
+        std::fflush(file);
+        std::rewind(file);
         QByteArray data;
-        char buffer[256];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof(buffer), m_file)) > 0)
-            data.append(buffer, int(n));
+        for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
+            data.append(char(c));
         return data;
     }
-
-private:
-    FILE *m_file;
 };
+
+} // namespace
 
 class tst_Startup : public QObject
 {
@@ -67,32 +46,24 @@ class tst_Startup : public QObject
 private slots:
     void init();
     void cleanup();
-
-    void registersTtfFilesInCaseInsensitiveOrder();
-    void nothingToRegister_data();
-    void nothingToRegister();
-    void stopsAtDamagedFile_data();
-    void stopsAtDamagedFile();
-    void usesFontsFolderOfWorkingFolder();
+    void registerFonts_data();
+    void registerFonts();
     void reportsFontsThatCannotBeRemoved();
-
     void lockFileName_data();
     void lockFileName();
-    void applicationHoldsItsLock();
-    void lockHeldByLiveOwnerIsNotTaken();
-    void staleLockIsTakenOver();
-    void unusableFolderFallsBackToNext();
-    void noUsableFolderRunsUnguarded();
+    void lockFolders_data();
+    void lockFolders();
 
 private:
-    QString fontsFolder(const QList<QPair<QString, QString>> &files);
-    static QString unusableFolder(const QTemporaryDir &dir);
-
     QScopedPointer<QTemporaryDir> m_dir;
 };
 
 void tst_Startup::init()
 {
+    // Only the lock tests run without the fonts.
+    if (!QString(QTest::currentTestFunction()).contains("ock")
+        && (!QFile::exists(roboto) || !QFile::exists(condensed)))
+        QSKIP("fonts-roboto-unhinted is not installed (scripts/install-deps.sh installs it)");
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
     registeredFontIds.clear();
@@ -101,141 +72,78 @@ void tst_Startup::init()
 void tst_Startup::cleanup()
 {
     CapturedOutput out;
-    unregisterFonts(out.file());
+    unregisterFonts(out.file);
     m_dir.reset();
 }
 
-// Makes <temp>/Fonts with the given (name, source) files; an empty source makes a junk file.
-QString tst_Startup::fontsFolder(const QList<QPair<QString, QString>> &files)
+void tst_Startup::registerFonts_data()
 {
-    const QString folder = m_dir->filePath(QStringLiteral("Fonts"));
-    QDir().mkpath(folder);
-    for (const auto &file : files) {
-        const QString target = folder + QLatin1Char('/') + file.first;
-        if (file.second.isEmpty()) {
-            QFile junk(target);
-            if (junk.open(QIODevice::WriteOnly))
-                junk.write(QByteArray(4096, 'x'));
-        } else {
-            QFile::copy(file.second, target);
-        }
-        if (!QFile::exists(target))
-            qWarning("could not make %s", qPrintable(target));
+    // The Fonts folder's files as name:kind, R Roboto, C Roboto Condensed, J no font; "none"
+    // for no folder at all.
+    QTest::addColumn<QString>("files");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QStringList>("families");
+    QTest::addColumn<QByteArray>("output");
+    const QStringList first = {"Roboto"};
+    const QString damaged = "a.ttf:R %1:J c.ttf:C";
+    // A case-sensitive order would put B.TTF first; only .ttf files are taken.
+    QTest::newRow("case-insensitive order")
+            << "B.TTF:C a.ttf:R c.otf:R" << true << QStringList{"Roboto", "Roboto Condensed"}
+            << QByteArray();
+    QTest::newRow("no Fonts folder") << "none" << true << QStringList() << QByteArray();
+    QTest::newRow("empty Fonts folder") << QString() << true << QStringList() << QByteArray();
+    QTest::newRow("only other files")
+            << "a.otf:R readme.txt:R ttf:R b.ttf.bak:R" << true << QStringList() << QByteArray();
+    // It stops at a damaged file: the font before it stays, the one after is never tried.
+    QTest::newRow("damaged") << damaged.arg("b.ttf") << false << first
+                             << QByteArray("Error registering font b\n");
+    QTest::newRow("damaged, base name ends at the first dot")
+            << damaged.arg("b.broken.ttf") << false << first
+            << QByteArray("Error registering font b\n");
+    QTest::newRow("damaged, name printed in Latin-1")
+            << damaged.arg("b\u00e9.TTF") << false << first
+            << QByteArray("Error registering font b\xe9\n");
+}
+
+void tst_Startup::registerFonts()
+{
+    QFETCH(QString, files);
+    QFETCH(bool, ok);
+    QFETCH(QStringList, families);
+    QFETCH(QByteArray, output);
+    const QString folder = m_dir->filePath("Fonts");
+    const bool noFolder = files == "none";
+    QVERIFY(noFolder || QDir().mkpath(folder));
+    for (const QString &file : noFolder ? QStringList() : files.split(' ', Qt::SkipEmptyParts)) {
+        const QString target = folder + '/' + file.section(':', 0, 0);
+        const QString kind = file.section(':', 1);
+        QFile junk(target);
+        QVERIFY(kind == "J" ? junk.open(QIODevice::WriteOnly) && junk.write(QByteArray(4096, 'x'))
+                            : QFile::copy(kind == "R" ? roboto : condensed, target));
     }
-    return folder;
-}
-
-QString tst_Startup::unusableFolder(const QTemporaryDir &dir)
-{
-    // A folder below a plain file can never be made, not even by root.
-    QFile plain(dir.filePath(QStringLiteral("plain")));
-    if (plain.open(QIODevice::WriteOnly))
-        plain.write("x");
-    return plain.fileName() + QStringLiteral("/locks");
-}
-
-void tst_Startup::registersTtfFilesInCaseInsensitiveOrder()
-{
-    SKIP_WITHOUT_ROBOTO();
-    // A case-sensitive order would put B.TTF first.
-    const QString folder = fontsFolder({{QStringLiteral("B.TTF"), robotoCondensed()},
-                                        {QStringLiteral("a.ttf"), robotoRegular()},
-                                        {QStringLiteral("c.otf"), robotoRegular()}});
     CapturedOutput out;
-    QVERIFY(registerFonts(folder, out.file()));
-    QCOMPARE(out.text(), QByteArray());
-    QCOMPARE(registeredFontIds.size(), 2);
-    const QList<int> ids = registeredFontIds;
-    QCOMPARE(QFontDatabase::applicationFontFamilies(ids.at(0)), QStringList{"Roboto"});
-    QCOMPARE(QFontDatabase::applicationFontFamilies(ids.at(1)), QStringList{"Roboto Condensed"});
+    QCOMPARE(::registerFonts(folder, out.file), ok);
+    QCOMPARE(out.text(), output);
+    QStringList registered;
+    for (int id : registeredFontIds)
+        registered += QFontDatabase::applicationFontFamilies(id);
+    QCOMPARE(registered, families);
 
-    unregisterFonts(out.file());
-    QCOMPARE(out.text(), QByteArray());
+    const QList<int> ids = registeredFontIds;
+    unregisterFonts(out.file);
+    QCOMPARE(out.text(), output);
     QVERIFY(registeredFontIds.isEmpty());
     for (int id : ids)
         QVERIFY(QFontDatabase::applicationFontFamilies(id).isEmpty());
 }
 
-void tst_Startup::nothingToRegister_data()
-{
-    QTest::addColumn<bool>("makeFolder");
-    QTest::addColumn<QStringList>("files");
-    QTest::newRow("no Fonts folder") << false << QStringList();
-    QTest::newRow("empty Fonts folder") << true << QStringList();
-    QTest::newRow("only other files")
-            << true << QStringList{"a.otf", "readme.txt", "ttf", "b.ttf.bak"};
-}
-
-void tst_Startup::nothingToRegister()
-{
-    SKIP_WITHOUT_ROBOTO();
-    QFETCH(bool, makeFolder);
-    QFETCH(QStringList, files);
-    QString folder = m_dir->filePath(QStringLiteral("Fonts"));
-    if (makeFolder) {
-        QList<QPair<QString, QString>> list;
-        for (const QString &name : files)
-            list.append({name, robotoRegular()});
-        folder = fontsFolder(list);
-    }
-    CapturedOutput out;
-    QVERIFY(registerFonts(folder, out.file()));
-    QVERIFY(registeredFontIds.isEmpty());
-    QCOMPARE(out.text(), QByteArray());
-}
-
-void tst_Startup::stopsAtDamagedFile_data()
-{
-    QTest::addColumn<QString>("damagedName");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("plain name") << QStringLiteral("b.ttf")
-                                << QByteArray("Error registering font b\n");
-    QTest::newRow("base name ends at the first dot")
-            << QStringLiteral("b.broken.ttf") << QByteArray("Error registering font b\n");
-    QTest::newRow("name printed in Latin-1")
-            << QStringLiteral("b\u00e9.TTF") << QByteArray("Error registering font b\xe9\n");
-}
-
-void tst_Startup::stopsAtDamagedFile()
-{
-    SKIP_WITHOUT_ROBOTO();
-    QFETCH(QString, damagedName);
-    QFETCH(QByteArray, expected);
-    const QString folder = fontsFolder({{QStringLiteral("a.ttf"), robotoRegular()},
-                                        {damagedName, QString()},
-                                        {QStringLiteral("c.ttf"), robotoCondensed()}});
-    CapturedOutput out;
-    QVERIFY(!registerFonts(folder, out.file()));
-    QCOMPARE(out.text(), expected);
-    // The font before the damaged one stays registered; the one after is never tried.
-    QCOMPARE(registeredFontIds.size(), 1);
-    QCOMPARE(QFontDatabase::applicationFontFamilies(registeredFontIds.first()),
-             QStringList{"Roboto"});
-}
-
-void tst_Startup::usesFontsFolderOfWorkingFolder()
-{
-    SKIP_WITHOUT_ROBOTO();
-    fontsFolder({{QStringLiteral("a.ttf"), robotoCondensed()}});
-    const QString previous = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-    const bool registered = registerFonts();
-    QDir::setCurrent(previous);
-    QVERIFY(registered);
-    QCOMPARE(registeredFontIds.size(), 1);
-    QCOMPARE(QFontDatabase::applicationFontFamilies(registeredFontIds.first()),
-             QStringList{"Roboto Condensed"});
-}
-
 void tst_Startup::reportsFontsThatCannotBeRemoved()
 {
-    SKIP_WITHOUT_ROBOTO();
-    const int id = QFontDatabase::addApplicationFont(robotoRegular());
+    const int id = QFontDatabase::addApplicationFont(roboto);
     QVERIFY(id != -1);
-    const int unknownId = id + 1000;
-    registeredFontIds = {unknownId, id, unknownId + 1};
+    registeredFontIds = {id + 1000, id, id + 1001};
     CapturedOutput out;
-    unregisterFonts(out.file());
+    unregisterFonts(out.file);
     QCOMPARE(out.text(), QByteArray("Unable to unregister font.\nUnable to unregister font.\n"));
     QVERIFY(registeredFontIds.isEmpty());
     QVERIFY(QFontDatabase::applicationFontFamilies(id).isEmpty());
@@ -246,15 +154,11 @@ void tst_Startup::lockFileName_data()
     QTest::addColumn<QString>("application");
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("program and uid") << "tavrin-client"
-                                     << "1000"
-                                     << "tavrin-client-1000.lock";
-    QTest::newRow("blanks and backslash") << "my app"
-                                          << "DOMAIN\\user"
-                                          << "my_app-DOMAIN_user.lock";
-    QTest::newRow("no path separators") << "../x"
-                                        << "a/b"
-                                        << ".._x-a_b.lock";
+    QTest::newRow("program and uid")
+            << "tavrin-client" << QString("1000") << "tavrin-client-1000.lock";
+    QTest::newRow("blanks and backslash")
+            << "my app" << QString("DOMAIN\\user") << "my_app-DOMAIN_user.lock";
+    QTest::newRow("no path separators") << "../x" << QString("a/b") << ".._x-a_b.lock";
 }
 
 void tst_Startup::lockFileName()
@@ -265,97 +169,34 @@ void tst_Startup::lockFileName()
     QCOMPARE(QtSingleApplication::lockFileName(application, user), expected);
 }
 
-void tst_Startup::applicationHoldsItsLock()
+void tst_Startup::lockFolders_data()
 {
-    auto *app = qobject_cast<QtSingleApplication *>(qApp);
-    QVERIFY(app);
-    QVERIFY(!app->isRunning());
-    const QString expected
-            = TavrinTestEnvironment::instance()->runtimeDir() + QLatin1Char('/')
-              + QtSingleApplication::lockFileName(QCoreApplication::applicationName(),
-                                                  QtSingleApplication::currentUserKey());
-    QCOMPARE(app->lockFilePath(), expected);
-    QVERIFY(QtSingleApplication::lockFileName(QStringLiteral("x"),
-                                              QtSingleApplication::currentUserKey())
-                    .startsWith(QStringLiteral("x-")));
-
-    // Another instance finds the lock held.
-    const QtInstanceLock second = takeInstanceLock(QtSingleApplication::lockFolders(),
-                                                   QFileInfo(expected).fileName());
-    QVERIFY(second.heldElsewhere);
-    QVERIFY(!second.lock);
-    QCOMPARE(second.path, expected);
+    QTest::addColumn<bool>("held");
+    QTest::addColumn<bool>("fallback");
+    // A held lock stops the search; a folder that cannot be made is passed over.
+    QTest::newRow("held by a live owner") << true << true;
+    QTest::newRow("unusable folder, then the next") << false << true;
+    QTest::newRow("no usable folder: unguarded") << false << false;
 }
 
-void tst_Startup::lockHeldByLiveOwnerIsNotTaken()
+void tst_Startup::lockFolders()
 {
-    const QString path = m_dir->filePath(QStringLiteral("app-1.lock"));
-    QLockFile owner(path);
-    QVERIFY(owner.tryLock(0));
-    const QString other = m_dir->filePath(QStringLiteral("other"));
-    const QtInstanceLock taken = takeInstanceLock({m_dir->path(), other}, "app-1.lock");
-    QVERIFY(taken.heldElsewhere);
-    QVERIFY(!taken.lock);
-    QCOMPARE(taken.path, path);
-    // A held lock stops the search: the next folder is not used.
-    QVERIFY(!QFile::exists(other + QStringLiteral("/app-1.lock")));
-}
-
-void tst_Startup::staleLockIsTakenOver()
-{
-    // A process that has ended.
-    QProcess child;
-    child.start(QStringLiteral("sleep"), {QStringLiteral("60")});
-    QVERIFY(child.waitForStarted(30000));
-    const qint64 deadPid = child.processId();
-    child.kill();
-    QVERIFY(child.waitForFinished(30000));
-
-    // A lock file as that process would have left it: a real one with its owner changed.
-    const QString path = m_dir->filePath(QStringLiteral("app-1.lock"));
-    QByteArray content;
-    {
-        const QString realPath = m_dir->filePath(QStringLiteral("real.lock"));
-        QLockFile real(realPath);
-        QVERIFY(real.tryLock(0));
-        QFile file(realPath);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        content = file.readAll();
-    }
-    const int lineEnd = content.indexOf('\n');
-    QVERIFY(lineEnd > 0);
-    content.replace(0, lineEnd, QByteArray::number(deadPid));
-    QFile stale(path);
-    QVERIFY(stale.open(QIODevice::WriteOnly));
-    stale.write(content);
-    stale.close();
-
-    const QtInstanceLock taken = takeInstanceLock({m_dir->path()}, "app-1.lock");
-    QVERIFY(!taken.heldElsewhere);
-    QVERIFY(taken.lock);
-    QCOMPARE(taken.path, path);
-    qint64 pid = 0;
-    QString host, application;
-    QVERIFY(taken.lock->getLockInfo(&pid, &host, &application));
-    QCOMPARE(pid, QCoreApplication::applicationPid());
-}
-
-void tst_Startup::unusableFolderFallsBackToNext()
-{
-    const QString fallback = m_dir->filePath(QStringLiteral("fallback"));
-    const QtInstanceLock taken = takeInstanceLock({unusableFolder(*m_dir), fallback}, "app-1.lock");
-    QVERIFY(taken.lock);
-    QVERIFY(!taken.heldElsewhere);
-    QCOMPARE(taken.path, fallback + QStringLiteral("/app-1.lock"));
-    QVERIFY(QFile::exists(taken.path));
-}
-
-void tst_Startup::noUsableFolderRunsUnguarded()
-{
-    const QtInstanceLock taken = takeInstanceLock({unusableFolder(*m_dir), QString()}, "app.lock");
-    QVERIFY(!taken.lock);
-    QVERIFY(!taken.heldElsewhere);
-    QVERIFY(taken.path.isEmpty());
+    QFETCH(bool, held);
+    QFETCH(bool, fallback);
+    QLockFile owner(m_dir->filePath("app-1.lock"));
+    QVERIFY(!held || owner.tryLock(0));
+    // A folder below a plain file can never be made, not even by root.
+    QFile plain(m_dir->filePath("plain"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    const QString first = held ? m_dir->path() : plain.fileName() + "/locks";
+    const QString second = fallback ? m_dir->filePath("fallback") : QString();
+    const QtInstanceLock taken = takeInstanceLock({first, second}, "app-1.lock");
+    QCOMPARE(taken.heldElsewhere, held);
+    QCOMPARE(bool(taken.lock), fallback && !held);
+    QCOMPARE(QFile::exists(second + "/app-1.lock"), fallback && !held);
+    QCOMPARE(taken.path, held       ? first + "/app-1.lock"
+                         : fallback ? second + "/app-1.lock"
+                                    : QString());
 }
 
 TAVRIN_TEST_MAIN_IMPL(QtSingleApplication, tst_Startup)
