@@ -1,11 +1,11 @@
 #include "tavrincredentials.h"
 
+#include "tavrinframe.h"
 #include "tavrinlog.h"
 
 namespace {
 
 const quint8 ScrambleByte = 0xA7;
-const int MaximumPartSize = 255;
 
 quint8 scramble(quint8 byte)
 {
@@ -44,17 +44,10 @@ QString fromUtf8Exactly(const QByteArray &bytes)
 
 QByteArray encodeUserPass(const QString &username, const QString &password)
 {
-    const QByteArray user = username.toUtf8();
-    const QByteArray pass = password.toUtf8();
-    if (user.size() > MaximumPartSize || pass.size() > MaximumPartSize)
+    // Empty only when a part is longer than its one-byte length can say.
+    QByteArray packed = packLengthPrefixedPair(username.toUtf8(), password.toUtf8());
+    if (packed.isEmpty())
         return QByteArray();
-
-    QByteArray packed;
-    packed.reserve(user.size() + pass.size() + 2);
-    packed.append(char(user.size()));
-    packed.append(user);
-    packed.append(char(pass.size()));
-    packed.append(pass);
     for (char &byte : packed)
         byte = char(scramble(quint8(byte)));
     return packed.toBase64();

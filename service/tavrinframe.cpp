@@ -78,17 +78,22 @@ QByteArray buildFrame(quint8 type, const QByteArray &payload)
     return frame;
 }
 
+QByteArray packLengthPrefixedPair(const QByteArray &first, const QByteArray &second)
+{
+    if (first.size() > MaximumFieldSize || second.size() > MaximumFieldSize)
+        return QByteArray();
+    QByteArray packed;
+    packed.reserve(first.size() + second.size() + 2);
+    packed.append(char(first.size()));
+    packed.append(first);
+    packed.append(char(second.size()));
+    packed.append(second);
+    return packed;
+}
+
 QByteArray buildConnectPayload(const QByteArray &host, const QByteArray &credentials)
 {
-    if (host.size() > MaximumFieldSize || credentials.size() > MaximumFieldSize)
-        return QByteArray();
-    QByteArray payload;
-    payload.reserve(host.size() + credentials.size() + 2);
-    payload.append(char(host.size()));
-    payload.append(host);
-    payload.append(char(credentials.size()));
-    payload.append(credentials);
-    return payload;
+    return packLengthPrefixedPair(host, credentials);
 }
 
 QByteArray buildStatusFrame(quint8 state)

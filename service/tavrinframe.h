@@ -41,6 +41,11 @@ enum : int {
 // than 255 bytes, which the one-byte length cannot express.
 QByteArray buildFrame(quint8 type, const QByteArray &payload = QByteArray());
 
+// Two byte strings, each behind a one-byte length: the layout of the connect payload and of the
+// credential text before scrambling. Returns an empty array when either is longer than 255
+// bytes, which the one-byte length cannot express.
+QByteArray packLengthPrefixedPair(const QByteArray &first, const QByteArray &second);
+
 // Payload of a connect request: host length, host, credential length, credential text.
 // Returns an empty array when the host or the credential text is longer than 255 bytes.
 QByteArray buildConnectPayload(const QByteArray &host, const QByteArray &credentials);
