@@ -11,17 +11,6 @@ namespace {
 
 const int ConnectTimeout = 100;
 
-// The note kept of the last request sent; 0 is idle.
-enum PendingRequest : qint32 {
-    NoPendingRequest = 0,
-    PendingStatus = 1,
-    PendingConnect = 2,
-    PendingAbort = 3,
-    PendingServerList = 4,
-    PendingCredentials = 5,
-    PendingCAFile = 6
-};
-
 } // namespace
 
 QTavrinServiceConnection::QTavrinServiceConnection(QObject *parent)
@@ -52,6 +41,11 @@ bool QTavrinServiceConnection::connectToService()
     return checkPeer();
 }
 
+bool QTavrinServiceConnection::isConnected() const
+{
+    return isLinkOpen();
+}
+
 // The socket stays open as a device after the link itself has gone down; what counts for the
 // requests is the link.
 bool QTavrinServiceConnection::isLinkOpen() const
@@ -77,13 +71,13 @@ void QTavrinServiceConnection::disconnectFromService()
     socket.disconnectFromServer();
 }
 
-void QTavrinServiceConnection::sendStatusRequest()
+bool QTavrinServiceConnection::sendStatusRequest()
 {
     // The service closes the link after answering a status request.
-    sendRequest("sendStatusRequest", PendingStatus, buildFrame(StatusRequest), true);
+    return sendRequest("sendStatusRequest", buildFrame(StatusRequest), true);
 }
 
-void QTavrinServiceConnection::sendConnectToVPNRequest(QString host, QString username,
+bool QTavrinServiceConnection::sendConnectToVPNRequest(QString host, QString username,
                                                        QString password)
 {
     // An empty credential text means a part too long for its one-byte length.
@@ -94,51 +88,51 @@ void QTavrinServiceConnection::sendConnectToVPNRequest(QString host, QString use
     // An empty payload means a host too long; an empty frame, a frame too long.
     const QByteArray frame = payload.isEmpty() ? QByteArray()
                                                : buildFrame(ConnectToVPNRequest, payload);
-    sendRequest("sendConnectToVPNRequest", PendingConnect, frame);
+    return sendRequest("sendConnectToVPNRequest", frame);
 }
 
-void QTavrinServiceConnection::sendAbortRequest()
+bool QTavrinServiceConnection::sendAbortRequest()
 {
-    sendRequest("sendAbortRequest", PendingAbort, buildFrame(AbortRequest));
+    return sendRequest("sendAbortRequest", buildFrame(AbortRequest));
 }
 
-void QTavrinServiceConnection::sendServerListRequest()
+bool QTavrinServiceConnection::sendServerListRequest()
 {
-    sendRequest("sendServerListRequest", PendingServerList, buildFrame(ServerListRequest));
+    return sendRequest("sendServerListRequest", buildFrame(ServerListRequest));
 }
 
-void QTavrinServiceConnection::sendCredentialsRequest()
+bool QTavrinServiceConnection::sendCredentialsRequest()
 {
-    sendRequest("sendCredentialsRequest", PendingCredentials, buildFrame(CredentialsRequest));
+    return sendRequest("sendCredentialsRequest", buildFrame(CredentialsRequest));
 }
 
-void QTavrinServiceConnection::sendUpdateCAFileRequest()
+bool QTavrinServiceConnection::sendUpdateCAFileRequest()
 {
-    sendRequest("sendUpdateCAFileRequest", PendingCAFile, buildFrame(UpdateCAFileRequest));
+    return sendRequest("sendUpdateCAFileRequest", buildFrame(UpdateCAFileRequest));
 }
 
 // An empty frame is a request that the frame format cannot express: nothing is sent then.
-void QTavrinServiceConnection::sendRequest(const char *method, qint32 request,
-                                           const QByteArray &frame, bool closesLink)
+bool QTavrinServiceConnection::sendRequest(const char *method, const QByteArray &frame,
+                                           bool closesLink)
 {
     const QLatin1String name(method);
+    QString refusal;
     if (!isLinkOpen()) {
-        emit error(QStringLiteral("TavrinServiceConnection is not open for method %1").arg(name));
-        return;
+        refusal = QStringLiteral("TavrinServiceConnection is not open for method %1").arg(name);
+    } else if (frame.isEmpty()) {
+        refusal = QStringLiteral("TavrinServiceConnection cannot send method %1: the host name or "
+                                 "the credentials are too long for a request")
+                          .arg(name);
     }
-    if (frame.isEmpty()) {
-        emit error(QStringLiteral("TavrinServiceConnection cannot send method %1: the host name or "
-                                  "the credentials are too long for a request")
-                           .arg(name));
-        return;
+    if (!refusal.isEmpty()) {
+        writeLog(refusal, Warning);
+        emit error(refusal);
+        return false;
     }
-    // A warning only: the request is sent all the same.
-    if (pendingRequest != NoPendingRequest)
-        emit error(QStringLiteral("TavrinServiceConnection was not idle for method %1").arg(name));
-    pendingRequest = request;
     if (closesLink)
         quietClose = true;
     socket.write(frame);
+    return true;
 }
 
 void QTavrinServiceConnection::socket_readyRead()
@@ -164,7 +158,6 @@ void QTavrinServiceConnection::dispatchFrame(const char *frame, int size)
     switch (message.type) {
     case CredentialsReply:
         emit credentials(message.data);
-        pendingRequest = NoPendingRequest;
         break;
     case StatusChange:
         if (message.state == Connected) {

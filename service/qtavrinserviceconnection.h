@@ -22,6 +22,8 @@ public:
     // Unix the service must run as root or as the current user.
     bool connectToService();
     void disconnectFromService();
+    // Whether the link to the service is up: requests can be sent.
+    bool isConnected() const;
 
 signals:
     void disconnected();
@@ -37,12 +39,15 @@ signals:
     void loginFailed();
 
 public slots:
-    void sendStatusRequest();
-    void sendConnectToVPNRequest(QString host, QString username, QString password);
-    void sendAbortRequest();
-    void sendServerListRequest();
-    void sendCredentialsRequest();
-    void sendUpdateCAFileRequest();
+    // Each returns whether the request was written. A request is refused, with error() and
+    // nothing written, while the link is not up or when the frame format cannot express it
+    // (a host name or a credential part over 255 bytes).
+    bool sendStatusRequest();
+    bool sendConnectToVPNRequest(QString host, QString username, QString password);
+    bool sendAbortRequest();
+    bool sendServerListRequest();
+    bool sendCredentialsRequest();
+    bool sendUpdateCAFileRequest();
 
 protected:
     // Cuts the bytes into frames and raises their signals, exactly as for bytes read from the
@@ -54,14 +59,12 @@ private slots:
     void socket_disconnected();
 
 private:
-    void sendRequest(const char *method, qint32 request, const QByteArray &frame,
-                     bool closesLink = false);
+    bool sendRequest(const char *method, const QByteArray &frame, bool closesLink = false);
     void dispatchFrame(const char *frame, int size);
     bool checkPeer();
     bool isLinkOpen() const;
 
     QLocalSocket socket;
-    qint32 pendingRequest = 0;
     QTavrinFrameSplitter readBuffer;
     quint32 lastDownload = 0;
     quint32 lastUpload = 0;
