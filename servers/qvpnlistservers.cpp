@@ -1,13 +1,12 @@
 #include "qvpnlistservers.h"
 
-#include "tavrindeployment.h"
+#include "tavrinwebrequest.h"
 
 #include <QtCore/qjsondocument.h>
 #include <QtCore/qjsonobject.h>
 #include <QtCore/qjsonvalue.h>
 #include <QtCore/qurl.h>
 #include <QtNetwork/qnetworkreply.h>
-#include <QtNetwork/qnetworkrequest.h>
 
 QVPNListServers::QVPNListServers(QObject *parent)
     : QObject(parent)
@@ -19,16 +18,18 @@ QVPNListServers::~QVPNListServers() = default;
 
 QUrl QVPNListServers::requestUrl()
 {
-    return QUrl(QLatin1String("http://") + tavrinApiHost() + QLatin1String("/get_list/")
-                        + QLatin1String(tavrinApiKey),
-                QUrl::TolerantMode);
+    return tavrinServerListUrl();
+}
+
+void QVPNListServers::setTimeout(int milliseconds)
+{
+    m_timeout = milliseconds;
 }
 
 void QVPNListServers::sendRequest()
 {
     m_servers.clear();
-    m_manager.clearAccessCache();
-    m_manager.get(QNetworkRequest(requestUrl()));
+    tavrinGet(&m_manager, requestUrl(), m_timeout);
 }
 
 QList<VPNServer> QVPNListServers::servers() const
@@ -59,8 +60,9 @@ QList<VPNServer> QVPNListServers::parseServers(const QByteArray &body)
 
 void QVPNListServers::http_finished(QNetworkReply *reply)
 {
-    // Only the body decides: whatever went wrong on the way ends in an empty list.
-    if (reply)
+    // Only the body decides: whatever went wrong on the way ends in an empty list. An answer
+    // cut short by the time-out is no answer, whatever part of it arrived.
+    if (reply && reply->error() != QNetworkReply::OperationCanceledError)
         m_servers = parseServers(reply->readAll());
     emit finished();
 }

@@ -21,6 +21,8 @@ public:
     ~QVPNListServers() override;
 
     void sendRequest();
+    // How long the answer may take before it counts as none (10 s unless set).
+    void setTimeout(int milliseconds);
     QList<VPNServer> servers() const;
 
     // The address of the list call on the configured web API host.
@@ -37,6 +39,7 @@ public slots:
 private:
     QNetworkAccessManager m_manager;
     QList<VPNServer> m_servers;
+    int m_timeout = 10000;
 };
 
 #endif // QVPNLISTSERVERS_H

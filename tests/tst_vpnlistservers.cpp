@@ -160,6 +160,18 @@ void tst_VPNListServers::secondRequestToNobody()
     QVERIFY(finished.wait(20000));
     QVERIFY(client.servers().isEmpty());
     QCOMPARE(finished.count(), 2);
+
+    // A web API that takes the request and never answers: the time-out ends it as no answer.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    qputenv("TAVRIN_API_HOST", "127.0.0.1:" + QByteArray::number(silent.serverPort()));
+    client.setTimeout(50);
+    client.sendRequest();
+    qputenv("TAVRIN_API_HOST", previous);
+    QVERIFY(finished.wait(20000));
+    QVERIFY(silent.hasPendingConnections());
+    QVERIFY(client.servers().isEmpty());
+    QCOMPARE(finished.count(), 3);
 }
 
 TAVRIN_TEST_GUILESS_MAIN(tst_VPNListServers)

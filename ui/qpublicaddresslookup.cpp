@@ -1,0 +1,53 @@
+#include "qpublicaddresslookup.h"
+
+#include "tavrinwebrequest.h"
+
+#include <QtCore/qcoreapplication.h>
+#include <QtCore/qjsondocument.h>
+#include <QtCore/qjsonobject.h>
+#include <QtCore/qtimer.h>
+#include <QtNetwork/qnetworkreply.h>
+
+static const int MaximumAttempts = 4;
+
+QPublicAddressLookup::QPublicAddressLookup(QNetworkAccessManager *manager, QObject *parent)
+    : QObject(parent)
+    , m_manager(manager)
+{}
+
+void QPublicAddressLookup::restart()
+{
+    m_attempts = 0;
+    schedule();
+}
+
+void QPublicAddressLookup::schedule()
+{
+    QTimer::singleShot(m_retryInterval, Qt::CoarseTimer, this, &QPublicAddressLookup::requestDue);
+}
+
+void QPublicAddressLookup::sendRequest()
+{
+    emit textChanged(QCoreApplication::translate("QMainDialog", "Detecting..."));
+    ++m_attempts;
+    tavrinGet(m_manager, tavrinPublicAddressUrl(), m_timeout);
+}
+
+void QPublicAddressLookup::handleReply(QNetworkReply *reply)
+{
+    QString address;
+    if (reply->error() == QNetworkReply::NoError) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(reply->readAll(), &error);
+        if (error.error == QJsonParseError::NoError)
+            address = document.object().value(QStringLiteral("ip")).toString();
+    }
+
+    if (!address.isEmpty())
+        emit textChanged(address);
+    else if (m_attempts >= MaximumAttempts)
+        emit textChanged(QCoreApplication::translate("QMainDialog", "Unknown."));
+    else
+        schedule();
+    reply->deleteLater();
+}
