@@ -1,5 +1,6 @@
 #include "qmaindialog.h"
 #include "qtsingleapplication.h"
+#include "tavrindeployment.h"
 #include "tavrinfonts.h"
 #include "tavrinstartup.h"
 
@@ -17,9 +18,14 @@ static int printAndReturn(const char *line, int code)
 int main(int argc, char *argv[])
 {
     startSocketLibrary();
+    setTavrinApplicationIdentity();
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Tavrin Client"));
     QtSingleApplication app(argc, argv, true);
     if (app.isRunning())
         return 0;
+    // The window hides to the tray and message boxes may be the only windows on screen: the
+    // program ends when the window is closed through Exit, not when the last window closes.
+    app.setQuitOnLastWindowClosed(false);
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return printAndReturn("Systray is not supported by this operating system.\n", 1);
     if (!registerFonts())
@@ -29,6 +35,7 @@ int main(int argc, char *argv[])
     {
         QMainDialog window;
         window.setWindowFlags(Qt::FramelessWindowHint);
+        QObject::connect(&window, &QDialog::finished, &app, &QCoreApplication::quit);
         if (window.isServiceAvailable()) {
             if (window.isInitialized())
                 window.show();

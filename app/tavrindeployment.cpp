@@ -3,6 +3,7 @@
 #include "tavrinconfig.h"
 
 #include <QtCore/qbytearray.h>
+#include <QtCore/qcoreapplication.h>
 
 const char tavrinApiKey[] = "3c9e07b1d25a48f6e0b7c41a9d8f2e65";
 
@@ -25,4 +26,10 @@ QString tavrinSiteHost()
 QString tavrinAutoHostname()
 {
     return QString::fromLatin1(TAVRIN_AUTO_HOSTNAME);
+}
+
+void setTavrinApplicationIdentity()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("tavrin-client"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Tavrin"));
 }

@@ -11,6 +11,11 @@ QString tavrinApiHost();
 QString tavrinSiteHost();
 QString tavrinAutoHostname();
 
+// Gives the application its fixed name ("tavrin-client") and organisation, whatever name the
+// program was started under: the single-instance lock and the log file are named after it.
+// Call before the application object is built.
+void setTavrinApplicationIdentity();
+
 // The key of the web API, the last path segment of the get_list and get_ip calls.
 extern const char tavrinApiKey[];
 

@@ -9,6 +9,7 @@
 #include <QtGui/qevent.h>
 #include <QtGui/qpainter.h>
 #include <QtGui/qstandarditemmodel.h>
+#include <QtWidgets/qabstractitemview.h>
 
 static const int PingStepMs = 500;
 
@@ -70,6 +71,7 @@ void QVPNServerComboBox::init(QIcmpEcho *echo)
 
     m_pingThread->start();
     setItemDelegate(new QVPNServerComboBoxItemDelegate(this));
+    view()->viewport()->installEventFilter(this);
 }
 
 QVPNServerComboBox::~QVPNServerComboBox()
@@ -139,6 +141,24 @@ QList<VPNServer> QVPNServerComboBox::servers() const
     return m_servers;
 }
 
+int QVPNServerComboBox::findServer(const QString &name) const
+{
+    for (int row = 0; row < count(); ++row) {
+        if (itemData(row, Qt::UserRole).toMap().value(nameKey()).toString() == name)
+            return row;
+    }
+    return -1;
+}
+
+VPNServer QVPNServerComboBox::serverAt(int row) const
+{
+    if (row < 0 || row >= count())
+        return VPNServer();
+    const ServerEntry entry = itemData(row, Qt::UserRole).toMap();
+    return VPNServer{entry.value(nameKey()).toString(), entry.value(codeKey()).toString(),
+                     entry.value(hostnameKey()).toString()};
+}
+
 void QVPNServerComboBox::setFavoriteServers(const QString &favorites)
 {
     const QStringList names = favorites.split(QLatin1Char(','));
@@ -163,10 +183,42 @@ QString QVPNServerComboBox::favoriteServers() const
 void QVPNServerComboBox::mousePressEvent(QMouseEvent *event)
 {
     const int x = qRound(event->localPos().x());
-    if (x >= width() - PopupButtonWidth)
-        showPopup();
-    else
+    if (x < width() - PopupButtonWidth) {
         emit pressed();
+        return;
+    }
+    // The combo box's own press handling opens the popup so that the release of this same
+    // click does not close it again; it only reacts to the left button.
+    if (event->button() == Qt::LeftButton)
+        QComboBox::mousePressEvent(event);
+    if (!view()->isVisible())
+        showPopup();
+}
+
+void QVPNServerComboBox::showPopup()
+{
+    m_rowPressed = false;
+    QComboBox::showPopup();
+}
+
+// A press on the face that opened the popup may be released on a row, as in any combo box:
+// that row is picked. Rows the popup saw a press on are left to the item delegate.
+bool QVPNServerComboBox::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != view()->viewport())
+        return QComboBox::eventFilter(watched, event);
+    if (event->type() == QEvent::MouseButtonPress) {
+        m_rowPressed = true;
+    } else if (event->type() == QEvent::MouseButtonRelease && !m_rowPressed) {
+        const auto *release = static_cast<QMouseEvent *>(event);
+        const QModelIndex index = view()->indexAt(release->pos());
+        if (index.isValid()) {
+            setCurrentIndex(index.row());
+            hidePopup();
+            return true;
+        }
+    }
+    return QComboBox::eventFilter(watched, event);
 }
 
 void QVPNServerComboBox::mouseReleaseEvent(QMouseEvent *event)

@@ -35,10 +35,16 @@ public:
 
     void setServers(const QList<VPNServer> &servers);
     QList<VPNServer> servers() const;
+    // The first row whose server bears the name (exact, case-sensitive), or -1.
+    int findServer(const QString &name) const;
+    // The server of a row, as its item holds it; three empty strings outside the rows.
+    VPNServer serverAt(int row) const;
 
     // Favourites text: the names of the favourite rows, in row order, joined by ",".
     void setFavoriteServers(const QString &favorites);
     QString favoriteServers() const;
+
+    void showPopup() override;
 
     // The width of the popup button area at the right of the face.
     static constexpr int PopupButtonWidth = 74;
@@ -53,6 +59,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void myCurrentIndexChanged(int index);
@@ -66,6 +73,7 @@ private:
     QThread *m_pingThread = nullptr;
     QPingService *m_pingService = nullptr;
     QList<VPNServer> m_servers;
+    bool m_rowPressed = false;
 };
 
 #endif // QVPNSERVERCOMBOBOX_H

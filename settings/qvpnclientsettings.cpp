@@ -31,14 +31,19 @@ static void commit(QVPNClientSettings &settings)
     qvpnProtectSettingsStore(settings.fileName());
 }
 
+VPNServer QVPNClientSettings::defaultConnection()
+{
+    return VPNServer{QStringLiteral("Automatic"), QStringLiteral("auto"), tavrinAutoHostname()};
+}
+
 VPNServer QVPNClientSettings::getConnection()
 {
     QVPNClientSettings settings;
+    const VPNServer automatic = defaultConnection();
     VPNServer server;
-    server.name = settings.value(QLatin1String(connectionNameKey), QStringLiteral("Automatic"))
-                          .toString();
-    server.code = settings.value(QLatin1String(connectionCodeKey), QStringLiteral("auto")).toString();
-    server.hostname = settings.value(QLatin1String(connectionHostnameKey), tavrinAutoHostname())
+    server.name = settings.value(QLatin1String(connectionNameKey), automatic.name).toString();
+    server.code = settings.value(QLatin1String(connectionCodeKey), automatic.code).toString();
+    server.hostname = settings.value(QLatin1String(connectionHostnameKey), automatic.hostname)
                               .toString();
     return server;
 }

@@ -16,6 +16,8 @@ class QVPNClientSettings : public QSettings
 public:
     QVPNClientSettings();
 
+    // The connection of a first run: the entry for automatic server selection.
+    static VPNServer defaultConnection();
     static VPNServer getConnection();
     static void setConnection(const VPNServer &server);
 

@@ -17,7 +17,7 @@ QString alteredText(int keep, const QByteArray &extra = QByteArray())
 
 QByteArray lastLogLine()
 {
-    QFile file(QDir::homePath() + QStringLiteral("/tst_credentials.log"));
+    QFile file(QDir::homePath() + QStringLiteral("/tavrin-client.log"));
     const QList<QByteArray> lines = file.open(QIODevice::ReadOnly) ? file.readAll().split('\n')
                                                                    : QList<QByteArray>();
     return lines.size() >= 2 ? lines.at(lines.size() - 2) + '\n' : QByteArray();

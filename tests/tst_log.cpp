@@ -14,7 +14,7 @@ namespace {
 
 QString homeLogPath()
 {
-    return QDir::homePath() + QStringLiteral("/tst_log.log");
+    return QDir::homePath() + QStringLiteral("/tavrin-client.log");
 }
 
 QString programLogPath()
@@ -193,13 +193,13 @@ void tst_Log::unwritableFolderLosesTheLine()
     startFresh();
     const QByteArray realHome = qgetenv("HOME");
     QDir().mkpath(TavrinTestEnvironment::instance()->root()
-                  + QStringLiteral("/blocked/tst_log.log"));
+                  + QStringLiteral("/blocked/tavrin-client.log"));
     qputenv("HOME", home.toLocal8Bit());
     setLogOptions(0, false);
     writeLog(QStringLiteral("lost"), Critical);
     qputenv("HOME", realHome);
     setLogOptions(0, false);
-    QVERIFY(!QFileInfo(home + QStringLiteral("/tst_log.log")).isFile());
+    QVERIFY(!QFileInfo(home + QStringLiteral("/tavrin-client.log")).isFile());
 
     // The logger carries on once the folder is writable again.
     writeLog(QStringLiteral("kept"), Critical);

@@ -46,7 +46,6 @@ private slots:
     void drag_data();
     void drag();
     void drag_endsWithRelease();
-    void titleButtons();
 };
 
 void tst_MainDialogChrome::shape_roundedMaskAndOutline()
@@ -166,38 +165,6 @@ void tst_MainDialogChrome::drag_endsWithRelease()
               Qt::LeftButton);
     QApplication::processEvents();
     QCOMPARE(window->pos(), QPoint(220, 220));
-}
-
-void tst_MainDialogChrome::titleButtons()
-{
-    TavrinFakeDesktop desktop;
-    QVERIFY(desktop.start());
-    QPointer<QMainDialog> window = desktop.openWindow();
-    QVERIFY(window);
-    QVERIFY(QTest::qWaitForWindowExposed(window));
-    QTest::mouseClick(desktop.widget<QPushButton>("minimize_button"), Qt::LeftButton);
-    QVERIFY(window->windowState() & Qt::WindowMinimized);
-    window->setWindowState(Qt::WindowNoState);
-    window->show();
-
-    // Hiding to the tray keeps everything running, even while connected.
-    QVERIFY(desktop.deliver(buildConnectedFrame("10.8.0.2", 1)));
-    QTest::mouseClick(desktop.widget<QPushButton>("close_button"), Qt::LeftButton);
-    QVERIFY(window && window->isHidden());
-    QVERIFY(desktop.peer.hasClient());
-    desktop.peer.clearFrames();
-    desktop.trayAction(0)->trigger(); // Disconnect
-    QTRY_COMPARE_WITH_TIMEOUT(desktop.peer.frameTypes(), QList<int>({AbortRequest}), 20000);
-    QVERIFY(desktop.deliver(buildStatusFrame(Disconnected)));
-    QCOMPARE(desktop.widget<QLabel>("connecton_label")->text(), QStringLiteral("DISCONNECTED"));
-    // Only a plain click on the tray icon brings the window back.
-    for (auto reason : {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context,
-                        QSystemTrayIcon::MiddleClick, QSystemTrayIcon::Unknown}) {
-        emit desktop.trayIcon()->activated(reason);
-        QVERIFY2(window->isHidden(), qPrintable(QString::number(reason)));
-    }
-    emit desktop.trayIcon()->activated(QSystemTrayIcon::Trigger);
-    QVERIFY(window->isVisible());
 }
 
 TAVRIN_TEST_MAIN(tst_MainDialogChrome)

@@ -45,17 +45,29 @@ public:
     ProgramRun();
     ~ProgramRun();
 
-    // Starts Xvfb, then the tray host and tavrin-sim as asked; the reason when one failed.
-    QString setUp(bool trayHost, bool sim, const QStringList &simArguments = {});
+    // Starts Xvfb, then the window manager, the tray host and tavrin-sim as asked; the reason
+    // when one failed.
+    QString setUp(bool trayHost, bool sim, const QStringList &simArguments = {},
+                  bool windowManager = false);
     QProcess *startClient(const QString &workingFolder = TavrinTestEnvironment::buildDir())
     {
         return launch(TavrinTestEnvironment::clientProgram(), {}, workingFolder);
+    }
+    QProcess *startProgram(const QString &program)
+    {
+        return launch(program, {}, TavrinTestEnvironment::buildDir());
     }
     QString configFile() const { return m_root.path() + "/home/.config/Tavrin/Tavrin.conf"; }
 
     // Runs a short tool on the display: its standard output; exitCode -1 when it failed.
     QByteArray tool(const QString &program, const QStringList &arguments, int *exitCode = nullptr);
     bool xdotool(const QStringList &arguments);
+    bool click(const QPoint &point, int button = 1)
+    {
+        return xdotool({"mousemove", QString::number(point.x()), QString::number(point.y()),
+                        "click", QString::number(button)});
+    }
+    bool key(const QString &keys) { return xdotool({"key", "--clearmodifiers", keys}); }
     // Visible windows by title pattern, or of a process with "--pid".
     QStringList windows(const QString &title, const QString &pid = QString());
     QString waitForWindow(const QString &title);
@@ -128,7 +140,8 @@ QProcess *ProgramRun::launch(const QString &program, const QStringList &argument
     return process;
 }
 
-QString ProgramRun::setUp(bool trayHost, bool sim, const QStringList &simArguments)
+QString ProgramRun::setUp(bool trayHost, bool sim, const QStringList &simArguments,
+                          bool windowManager)
 {
     if (!m_root.isValid())
         return "no temporary folder";
@@ -146,6 +159,17 @@ QString ProgramRun::setUp(bool trayHost, bool sim, const QStringList &simArgumen
         return "Xvfb did not report a display: "
                + QString::fromLocal8Bit(server->readAllStandardError());
     m_environment.insert("DISPLAY", QString(":%1").arg(display));
+
+    if (windowManager) {
+        launch(toolPath("openbox"), {"--sm-disable"});
+        if (!QTest::qWaitFor(
+                    [this] {
+                        return tool(toolPath("xprop"), {"-root", "_NET_SUPPORTING_WM_CHECK"})
+                                .contains("window id");
+                    },
+                    longWait))
+            return "openbox did not come up";
+    }
 
     if (trayHost) {
         launch(toolPath("trayer"),
@@ -254,6 +278,8 @@ private slots:
     void secondInstanceEndsAtOnce();
     void autoLoginConnectsAndStoresCredentials();
     void windowAndTray();
+    void loginHideAndRestore();
+    void chooserWithTheMouse();
 };
 
 void tst_Program::initTestCase()
@@ -321,8 +347,13 @@ void tst_Program::startupEnds()
         // The box holds the program until it is dismissed; without a service the window is
         // never shown.
         QCOMPARE(client->state(), QProcess::Running);
-        if (exitCode == 3)
+        if (exitCode == 3) {
             QVERIFY(run.windows(mainWindow).isEmpty());
+            // In the middle of the screen, where the window would have opened.
+            const QPoint offset = run.geometry(box).center() - QPoint(512, 384);
+            QVERIFY2(offset.manhattanLength() < 100,
+                     qPrintable(QString("%1,%2").arg(offset.x()).arg(offset.y())));
+        }
         run.screenshot(tag);
         // There is no window manager: give the box the focus, then press its button.
         QVERIFY(run.xdotool({"windowfocus", box}) && run.xdotool({"key", "Return"}));
@@ -345,7 +376,11 @@ void tst_Program::secondInstanceEndsAtOnce()
     QProcess *first = run.startClient();
     QVERIFY2(!run.waitForWindow(mainWindow).isEmpty(), "no main window");
 
-    QProcess *second = run.startClient();
+    // The program has one identity, whatever name it is started under.
+    QTemporaryDir links;
+    const QString link = links.filePath("another-name");
+    QVERIFY(QFile::link(TavrinTestEnvironment::clientProgram(), link));
+    QProcess *second = run.startProgram(link);
     QVERIFY2(waitForExit(second), "the second instance kept running");
     QCOMPARE(second->exitStatus(), QProcess::NormalExit);
     QCOMPARE(second->exitCode(), 0);
@@ -465,6 +500,114 @@ void tst_Program::windowAndTray()
     QVERIFY2(waitForExit(client), "Exit from the tray menu did not end the program");
     QCOMPARE(client->exitStatus(), QProcess::NormalExit);
     QCOMPARE(client->exitCode(), 0);
+}
+
+// Logging in with Enter, then Escape and the window manager's close (Alt+F4 under openbox) while
+// connected: the window goes to the tray, the tunnel stays up. A click on the tray icon brings
+// the window back, also when it was minimised.
+void tst_Program::loginHideAndRestore()
+{
+    ProgramRun run;
+    const QString error = run.setUp(true, true, {"--connect-delay", "50"}, true);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QProcess *client = run.startClient();
+    const QString window = run.waitForWindow(mainWindow);
+    QVERIFY2(!window.isEmpty(), "no main window");
+    const QPoint origin = run.geometry(window).topLeft();
+    const QPoint trayIcon(1024 - 12, 12);
+    // What the window manager made of the window: the next step waits until it is done.
+    const auto wmState = [&] {
+        const QByteArray state = run.tool(toolPath("xprop"), {"-id", window, "WM_STATE"});
+        return state.contains("Normal") ? "normal" : state.contains("Iconic") ? "iconic" : "gone";
+    };
+
+    // The fields' places in the fixed layout of the login page.
+    QVERIFY(run.click(origin + QPoint(150, 271)) && run.xdotool({"type", "demo"}));
+    QVERIFY(run.click(origin + QPoint(150, 334)) && run.xdotool({"type", "demo"}));
+    QVERIFY(run.key("Return"));
+    QVERIFY2(run.waitForSimLog("TUNNEL session=1 state=Connected "), qPrintable(run.simLog()));
+
+    for (const char *close : {"Escape", "alt+F4", "minimise"}) {
+        if (QByteArray(close) == "minimise")
+            QVERIFY(run.xdotool({"windowminimize", window}));
+        else
+            QVERIFY(run.key(close));
+        QTRY_COMPARE_WITH_TIMEOUT(wmState(), close[0] == 'm' ? "iconic" : "gone", longWait);
+        // Right after a key binding openbox may still hold the pointer and swallow a click;
+        // a person would click again.
+        for (int attempt = 0; attempt < 5 && wmState() != QLatin1String("normal"); ++attempt) {
+            QVERIFY(run.click(trayIcon));
+            QTest::qWaitFor([&] { return wmState() == QLatin1String("normal"); }, 1000);
+        }
+        QCOMPARE(wmState(), "normal");
+        QVERIFY(!run.windows(mainWindow).isEmpty());
+    }
+    run.screenshot("restored-from-tray");
+    QCOMPARE(client->state(), QProcess::Running);
+    QVERIFY2(!run.simLog().contains(QRegularExpression("RECV session=1 type=5 ")),
+             "an abort request went out");
+}
+
+// The server remembered from the last run stays on the chooser's face once the list is in; a
+// server picked from the list with the mouse is the one the face then connects to.
+void tst_Program::chooserWithTheMouse()
+{
+    ProgramRun run;
+    const QString error = run.setUp(true, true,
+                                    {"--connect-delay", "50", "--disconnect-delay", "50"});
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    {
+        QSettings seed(run.configFile(), QSettings::IniFormat);
+        seed.setValue("Connection Name", "Germany");
+        seed.setValue("Connection Code", "DE");
+        seed.setValue("Connection Hostname", "127.0.0.12");
+        seed.setValue("Creditentials", QString::fromLatin1(encodeUserPass("demo", "demo")));
+    }
+    QProcess *client = run.startClient();
+    const QString window = run.waitForWindow(mainWindow);
+    QVERIFY2(!window.isEmpty(), "no main window");
+    const QPoint origin = run.geometry(window).topLeft();
+    const QString pid = QString::number(client->processId());
+    // Settings, then the chooser's face and its popup button, in the fixed layout.
+    const QPoint face = origin + QPoint(100, 102);
+    const QPoint popupButton = origin + QPoint(300, 102);
+    // The popup: the program's one window narrower than the main window and six rows high.
+    const auto popupGeometry = [&] {
+        for (const QString &id : run.windows(QString(), pid)) {
+            const QRect geometry = run.geometry(id);
+            if (geometry.width() < 344 && geometry.height() >= 6 * 41)
+                return geometry;
+        }
+        return QRect();
+    };
+    const auto openPopup = [&] {
+        QRect popup;
+        if (run.click(popupButton))
+            QTest::qWaitFor([&] { return !(popup = popupGeometry()).isEmpty(); }, longWait);
+        return popup;
+    };
+
+    QVERIFY(run.click(origin + QPoint(250, 440)));
+    QRect popup = openPopup(); // its six rows show that the list is in
+    QVERIFY2(!popup.isEmpty(), "the popup did not open with the list");
+    run.screenshot("chooser-popup");
+    QVERIFY(run.key("Escape"));
+    QVERIFY(run.click(face));
+    QVERIFY2(run.waitForSimLog("connect host=127\\.0\\.0\\.12 "), qPrintable(run.simLog()));
+    // Once the window shows the tunnel up (the state strip turns blue), the big button
+    // disconnects.
+    QTRY_COMPARE_WITH_TIMEOUT(run.screenshot("chooser-connected").pixel(origin + QPoint(10, 330)),
+                              qRgb(66, 176, 227), longWait);
+    QVERIFY(run.click(face));
+    QVERIFY2(run.waitForSimLog("state=Disconnected"), qPrintable(run.simLog()));
+    popup = openPopup();
+    QVERIFY2(!popup.isEmpty(), "the popup did not open");
+    // The list opens scrolled so that the current server, Germany, is its last visible row;
+    // the row above it is France (127.0.0.11).
+    QVERIFY(run.click(popup.topLeft() + QPoint(150, 4 * 41 + 20)));
+    QTRY_VERIFY_WITH_TIMEOUT(popupGeometry().isEmpty(), longWait);
+    QVERIFY(run.click(face));
+    QVERIFY2(run.waitForSimLog("connect host=127\\.0\\.0\\.11 "), qPrintable(run.simLog()));
 }
 
 TAVRIN_TEST_MAIN(tst_Program)

@@ -1,6 +1,7 @@
 #include "qmaindialog.h"
 #include "ui_qmaindialog.h"
 
+#include "qpublicaddresslookup.h"
 #include "qvpnbandwidthwidget.h"
 #include "qvpnclientsettings.h"
 #include "qvpnlistservers.h"
@@ -8,9 +9,9 @@
 #include "tavrincredentials.h"
 #include "tavrindeployment.h"
 #include "tavrinframe.h"
+#include "tavrinlog.h"
+#include "tavrinwebrequest.h"
 
-#include <QtCore/qjsondocument.h>
-#include <QtCore/qjsonobject.h>
 #include <QtCore/qstringlist.h>
 #include <QtCore/qtimer.h>
 #include <QtCore/qurl.h>
@@ -20,9 +21,9 @@
 #include <QtGui/qguiapplication.h>
 #include <QtGui/qicon.h>
 #include <QtGui/qpainter.h>
+#include <QtGui/qscreen.h>
 #include <QtGui/qwindow.h>
 #include <QtNetwork/qnetworkreply.h>
-#include <QtNetwork/qnetworkrequest.h>
 #include <QtWidgets/qaction.h>
 #include <QtWidgets/qmessagebox.h>
 
@@ -275,9 +276,11 @@ QMainDialog::QMainDialog(QWidget *parent)
     , trayIcon(this)
     , trayMenu(this)
     , service(nullptr)
+    , addressLookup(new QPublicAddressLookup(&networkManager, this))
     , state(Disconnected)
 {
     ui->setupUi(this);
+    setUpKeyboard();
     buildTrayMenu();
     applyFonts();
     if (QVPNClientSettings::isAutoStart())
@@ -288,8 +291,7 @@ QMainDialog::QMainDialog(QWidget *parent)
     connectService();
 
     if (!service.connectToService()) {
-        QMessageBox::critical(this, tr("Connection error"), tr("Can't connect to Tavrin service."),
-                              QMessageBox::Ok, QMessageBox::NoButton);
+        showServiceUnreachable();
         serviceAvailable = false;
         return;
     }
@@ -309,6 +311,29 @@ bool QMainDialog::isServiceAvailable() const
 bool QMainDialog::isInitialized() const
 {
     return initialized;
+}
+
+// Enter in the login fields logs in as the Connect button does. No button is a default button:
+// the dialog would otherwise make the first one (the title bar's minimise button) the target
+// of Enter.
+void QMainDialog::setUpKeyboard()
+{
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(false);
+    connect(ui->username_edit, &QLineEdit::returnPressed, this,
+            &QMainDialog::on_connect_button_clicked);
+    connect(ui->password_edit, &QLineEdit::returnPressed, this,
+            &QMainDialog::on_connect_button_clicked);
+}
+
+// The window itself is never shown in this case. The box is centred on its parent, so the
+// window is first placed where it would open: in the middle of its screen.
+void QMainDialog::showServiceUnreachable()
+{
+    if (QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    QMessageBox::critical(this, tr("Connection error"), tr("Can't connect to Tavrin service."),
+                          QMessageBox::Ok, QMessageBox::NoButton);
 }
 
 void QMainDialog::buildTrayMenu()
@@ -348,6 +373,9 @@ void QMainDialog::connectService()
             &QMainDialog::vpn_updateBandwidth);
     connect(&service, &QTavrinServiceConnection::loginFailed, this, &QMainDialog::vpn_loginFailed);
     connect(&networkManager, &QNetworkAccessManager::finished, this, &QMainDialog::http_finished);
+    connect(addressLookup, &QPublicAddressLookup::requestDue, this, &QMainDialog::updateIPAddress);
+    connect(addressLookup, &QPublicAddressLookup::textChanged, ui->ipaddress_value_label,
+            &QLabel::setText);
     connect(&trayIcon, &QSystemTrayIcon::activated, this, &QMainDialog::on_TrayActivated);
     connect(connectAction, &QAction::triggered, this, &QMainDialog::on_menuConnectTriggered);
     connect(statusAction, &QAction::triggered, this, &QMainDialog::on_menuStatusTriggered);
@@ -397,9 +425,18 @@ void QMainDialog::serverListArrived(QVPNListServers *list)
     ui->comboBox->setServers(servers);
     ui->comboBox->setFavoriteServers(QVPNClientSettings::getFavoriteServers());
 
+    // The chooser keeps showing the server the next connect goes to, when the list has it.
+    const int remembered = ui->comboBox->findServer(connection.name);
+    if (remembered >= 0)
+        ui->comboBox->setCurrentIndex(remembered);
+
     changeCountryMenu->clear();
     for (const VPNServer &server : servers) {
-        QAction *action = changeCountryMenu->addAction(server.name);
+        // Names are shown as they are: an "&" is no mnemonic. The entry keeps the name itself.
+        QString text = server.name;
+        QAction *action = changeCountryMenu->addAction(
+                text.replace(QLatin1Char('&'), QLatin1String("&&")));
+        action->setData(server.name);
         connect(action, &QAction::triggered, this, &QMainDialog::on_menuChangeCountryTriggered);
     }
     list->deleteLater();
@@ -409,15 +446,38 @@ void QMainDialog::serverListArrived(QVPNListServers *list)
 
 void QMainDialog::on_connect_button_clicked()
 {
-    sendConnectRequest();
-    ui->stackedWidget->setCurrentIndex(1);
+    if (sendConnectRequest())
+        ui->stackedWidget->setCurrentIndex(1);
 }
 
-void QMainDialog::sendConnectRequest()
+bool QMainDialog::sendConnectRequest()
 {
     const QString password = ui->password_edit->text();
     const QString username = ui->username_edit->text();
-    service.sendConnectToVPNRequest(connection.hostname, username, password);
+    if (service.sendConnectToVPNRequest(connection.hostname, username, password))
+        return true;
+    reportRefusedRequest();
+    return false;
+}
+
+void QMainDialog::sendAbortRequest()
+{
+    if (!service.sendAbortRequest())
+        reportRefusedRequest();
+}
+
+// The service connection refused a request (and said why in its error signal, which is in
+// the log): the user learns that the command went nowhere; the window stays as it is.
+void QMainDialog::reportRefusedRequest()
+{
+    const QString text
+            = service.isConnected()
+                      ? tr("The user name, the password or the server name is too long to be sent "
+                           "to the "
+                           "Tavrin service.")
+                      : tr("The request could not be sent: the connection to the Tavrin service is "
+                           "closed.");
+    QMessageBox::warning(this, tr("Connection error"), text, QMessageBox::Ok, QMessageBox::NoButton);
 }
 
 void QMainDialog::saveCredentials()
@@ -427,33 +487,32 @@ void QMainDialog::saveCredentials()
 
 int QMainDialog::serverIndexByName(const QString &name)
 {
-    for (int row = 0; row < ui->comboBox->count(); ++row) {
-        if (ui->comboBox->itemData(row, Qt::UserRole).toMap().value(QStringLiteral("name")).toString()
-            == name) {
-            return row;
-        }
-    }
-    return 0;
+    return qMax(ui->comboBox->findServer(name), 0);
 }
 
 VPNServer QMainDialog::serverByName(const QString &name)
 {
-    for (int row = 0; row < ui->comboBox->count(); ++row) {
-        const QVariantMap entry = ui->comboBox->itemData(row, Qt::UserRole).toMap();
-        if (entry.value(QStringLiteral("name")).toString() == name) {
-            return VPNServer{entry.value(QStringLiteral("name")).toString(),
-                             entry.value(QStringLiteral("code")).toString(),
-                             entry.value(QStringLiteral("hostname")).toString()};
-        }
+    return ui->comboBox->serverAt(ui->comboBox->findServer(name));
+}
+
+// Selects the chooser's row of the named server and makes it the connection. Without a row of
+// the automatic entry (the list failed or lacks it) the settings' automatic entry serves, so
+// that no connect request goes out with an empty host name.
+void QMainDialog::selectServerNamed(const QString &name)
+{
+    if (ui->comboBox->findServer(name) < 0 && name == QVPNClientSettings::defaultConnection().name) {
+        connection = QVPNClientSettings::defaultConnection();
+        ui->comboBox->setCurrentServer(connection);
+        return;
     }
-    return VPNServer();
+    ui->comboBox->setCurrentIndex(serverIndexByName(name));
+    connection = serverByName(name);
 }
 
 // Selects the chooser's row of the named server and connects to it, without remembering it.
 void QMainDialog::connectToServerNamed(const QString &name)
 {
-    ui->comboBox->setCurrentIndex(serverIndexByName(name));
-    connection = serverByName(name);
+    selectServerNamed(name);
     on_connect_button_clicked();
 }
 
@@ -463,7 +522,7 @@ void QMainDialog::switchServer(const QString &name)
 {
     if (state != Disconnected) {
         pendingServerName = name;
-        service.sendAbortRequest();
+        sendAbortRequest();
         return;
     }
     connectToServerNamed(name);
@@ -479,7 +538,7 @@ void QMainDialog::vpn_notifyStatusChange(char state)
 void QMainDialog::handleState(quint8 code)
 {
     if (code == Disconnected && exitRequested) {
-        close();
+        quit();
         return;
     }
     if (code == Disconnected && !pendingServerName.isEmpty()) {
@@ -510,9 +569,7 @@ void QMainDialog::handleState(quint8 code)
 
 void QMainDialog::reconnectToPendingServer()
 {
-    const QString name = pendingServerName;
-    ui->comboBox->setCurrentIndex(serverIndexByName(name));
-    connection = serverByName(name);
+    selectServerNamed(pendingServerName);
     pendingServerName.clear();
     on_connect_button_clicked();
 }
@@ -603,7 +660,7 @@ void QMainDialog::vpn_updateBandwidth(uchar type, uint download, uint upload)
 void QMainDialog::vpn_loginFailed()
 {
     loginFailed = true;
-    service.sendAbortRequest();
+    sendAbortRequest();
 }
 
 void QMainDialog::vpn_credentials(QByteArray credentials)
@@ -642,43 +699,22 @@ void QMainDialog::on_menuStatusTriggered(bool)
 
 void QMainDialog::restartIPAddressLookup()
 {
-    ipLookupAttempts = 0;
-    scheduleIPAddressUpdate();
+    addressLookup->restart();
 }
 
 void QMainDialog::scheduleIPAddressUpdate()
 {
-    QTimer::singleShot(1000, Qt::CoarseTimer, this, &QMainDialog::updateIPAddress);
+    addressLookup->schedule();
 }
 
 void QMainDialog::updateIPAddress()
 {
-    ui->ipaddress_value_label->setText(tr("Detecting..."));
-    ++ipLookupAttempts;
-    const QUrl url(QStringLiteral("http://") + tavrinApiHost() + QStringLiteral("/get_ip/")
-                           + QLatin1String(tavrinApiKey),
-                   QUrl::TolerantMode);
-    networkManager.clearAccessCache();
-    networkManager.get(QNetworkRequest(url));
+    addressLookup->sendRequest();
 }
 
 void QMainDialog::http_finished(QNetworkReply *reply)
 {
-    QString address;
-    if (reply->error() == QNetworkReply::NoError) {
-        QJsonParseError error;
-        const QJsonDocument document = QJsonDocument::fromJson(reply->readAll(), &error);
-        if (error.error == QJsonParseError::NoError)
-            address = document.object().value(QStringLiteral("ip")).toString();
-    }
-
-    if (!address.isEmpty())
-        ui->ipaddress_value_label->setText(address);
-    else if (ipLookupAttempts > 3)
-        ui->ipaddress_value_label->setText(tr("Unknown."));
-    else
-        scheduleIPAddressUpdate();
-    reply->deleteLater();
+    addressLookup->handleReply(reply);
 }
 
 // Commands
@@ -718,7 +754,7 @@ void QMainDialog::on_connect_frame_clicked()
         break;
     case Connected:
     case Timeout:
-        service.sendAbortRequest();
+        sendAbortRequest();
         break;
     default:
         break;
@@ -760,7 +796,16 @@ void QMainDialog::on_autoLogin_checkBox_clicked(bool checked)
 void QMainDialog::on_TrayActivated(QSystemTrayIcon::ActivationReason reason)
 {
     if (reason == QSystemTrayIcon::Trigger)
-        show();
+        showFromTray();
+}
+
+// Brings the window back whether it was hidden to the tray or minimised.
+void QMainDialog::showFromTray()
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
 }
 
 // The tray's first entry reads "Disconnect" and is enabled in Timeout too, so it takes the
@@ -781,18 +826,18 @@ void QMainDialog::on_menuChangeCountryTriggered(bool)
     const QAction *action = qobject_cast<const QAction *>(sender());
     if (!action)
         return;
-    switchServer(action->text());
+    switchServer(action->data().toString());
 }
 
 void QMainDialog::on_menuFeedbacktTriggered(bool)
 {
-    QDesktopServices::openUrl(
-            QUrl(QStringLiteral("http://") + tavrinSiteHost() + QStringLiteral("/feedback/"),
-                 QUrl::TolerantMode));
+    QDesktopServices::openUrl(tavrinFeedbackUrl());
 }
 
+// Where a click on the tray icon opens the menu, this entry is the way back to the window.
 void QMainDialog::on_menuSettingsTriggered(bool)
 {
+    showFromTray();
     if (state == Disconnected)
         on_settings_button_clicked();
 }
@@ -801,10 +846,30 @@ void QMainDialog::on_menuExitTriggered(bool)
 {
     if (state == Connected) {
         exitRequested = true;
-        service.sendAbortRequest();
+        sendAbortRequest();
     } else if (state == Disconnected) {
-        close();
+        quit();
     }
+}
+
+// Ends the program: the window closes and reports finished(), which ends the event loop.
+void QMainDialog::quit()
+{
+    done(Accepted);
+}
+
+// Escape.
+void QMainDialog::reject()
+{
+    hide();
+}
+
+// A close from the window manager (Alt+F4, a title bar, a task bar) hides the window to the
+// tray as the window's own close button does; only Exit ends the program.
+void QMainDialog::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    hide();
 }
 
 // Window chrome

@@ -15,6 +15,7 @@
 
 QT_BEGIN_NAMESPACE
 class QAction;
+class QCloseEvent;
 class QMouseEvent;
 class QNetworkReply;
 class QPaintEvent;
@@ -22,6 +23,7 @@ class QResizeEvent;
 class QTimerEvent;
 QT_END_NAMESPACE
 
+class QPublicAddressLookup;
 class QVPNListServers;
 struct QMainDialogStateLook;
 
@@ -50,6 +52,11 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+public slots:
+    // Escape hides the window to the tray, as the close button does.
+    void reject() override;
 
 private slots:
     void http_finished(QNetworkReply *reply);
@@ -82,6 +89,8 @@ private slots:
 
 private:
     void buildTrayMenu();
+    void setUpKeyboard();
+    void showServiceUnreachable();
     void applyFonts();
     void connectService();
     void restoreSession();
@@ -91,7 +100,12 @@ private:
     void saveCredentials();
     int serverIndexByName(const QString &name);
     VPNServer serverByName(const QString &name);
-    void sendConnectRequest();
+    bool sendConnectRequest();
+    void sendAbortRequest();
+    void reportRefusedRequest();
+    void selectServerNamed(const QString &name);
+    void showFromTray();
+    void quit();
     void connectToServerNamed(const QString &name);
     void switchServer(const QString &name);
 
@@ -116,6 +130,7 @@ private:
     VPNServer connection;
     QNetworkAccessManager networkManager;
     QPixmap windowPixmap;
+    QPublicAddressLookup *addressLookup;
     QAction *connectAction = nullptr;
     QAction *statusAction = nullptr;
     QAction *jumpToFastestAction = nullptr;
@@ -126,13 +141,13 @@ private:
     QString pendingServerName;
     QPoint dragPosition;
     int clockTimerId = 0;
-    int ipLookupAttempts = 0;
     quint8 state;
     bool dragging = false;
     bool initialized = false;
     bool serviceAvailable = true;
     bool exitRequested = false;
     bool loginFailed = false;
+    bool quitting = false;
 };
 
 #endif // QMAINDIALOG_H

@@ -25,8 +25,8 @@ void TavrinFakeUser::lookForBox()
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
     if (!box || !box->isVisible())
         return;
-    m_boxes.append(
-            Box{box->windowTitle(), box->text(), box->icon(), box->parentWidget() != nullptr});
+    m_boxes.append(Box{box->windowTitle(), box->text(), box->icon(), box->parentWidget() != nullptr,
+                       box->frameGeometry()});
     if (QAbstractButton *ok = box->button(QMessageBox::Ok))
         ok->click();
     else

@@ -3,6 +3,7 @@
 
 #include <QtCore/qlist.h>
 #include <QtCore/qobject.h>
+#include <QtCore/qrect.h>
 #include <QtCore/qstring.h>
 #include <QtCore/qtimer.h>
 #include <QtWidgets/qmessagebox.h>
@@ -21,6 +22,7 @@ public:
         QString text;
         QMessageBox::Icon icon;
         bool hasParent;
+        QRect geometry;
     };
 
     explicit TavrinFakeUser(QObject *parent = nullptr);

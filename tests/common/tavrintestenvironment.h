@@ -4,6 +4,8 @@
 #include <QtCore/qstring.h>
 #include <QtCore/qtemporarydir.h>
 
+#include "tavrindeployment.h"
+
 // Points HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME, XDG_RUNTIME_DIR and TMPDIR at
 // folders inside one fresh temporary folder, so that a test never touches the real user's
 // files or sockets. Constructed before the application object (see TAVRIN_TEST_MAIN).
@@ -33,17 +35,18 @@ private:
     QTemporaryDir m_dir;
 };
 
-#define TAVRIN_TEST_MAIN_IMPL(AppClass, TestObject)                                                \
-    int main(int argc, char *argv[])                                                               \
-    {                                                                                              \
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                        \
-            qputenv("QT_QPA_PLATFORM", "offscreen");                                               \
-        TavrinTestEnvironment environment;                                                         \
-        AppClass app(argc, argv);                                                                  \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
-        TestObject tc;                                                                             \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
-        return QTest::qExec(&tc, argc, argv);                                                      \
+#define TAVRIN_TEST_MAIN_IMPL(AppClass, TestObject) \
+    int main(int argc, char *argv[]) \
+    { \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) \
+            qputenv("QT_QPA_PLATFORM", "offscreen"); \
+        TavrinTestEnvironment environment; \
+        setTavrinApplicationIdentity(); \
+        AppClass app(argc, argv); \
+        app.setAttribute(Qt::AA_Use96Dpi, true); \
+        TestObject tc; \
+        QTEST_SET_MAIN_SOURCE_PATH \
+        return QTest::qExec(&tc, argc, argv); \
     }
 
 // A test main() for widget tests (offscreen platform unless the caller chose one).
