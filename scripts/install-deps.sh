@@ -17,7 +17,7 @@ PACKAGES=(
     # desktop entry check for the autostart entry
     desktop-file-utils
     # real-window tests and the demo: X server, tray host, input and window tools
-    xvfb xauth trayer xdotool x11-utils x11-apps libx11-dev imagemagick
+    xvfb xauth trayer openbox xdotool x11-utils x11-apps libx11-dev imagemagick
 )
 
 missing=()
