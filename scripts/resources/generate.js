@@ -1,6 +1,8 @@
 #!/usr/bin/env node
-// Renders every image that Tavrin Client compiles in under ":/imgs/" into resources/, writes
-// resources/tavrin.qrc and copies the licence texts of the packages the images come from.
+// Renders every image that Tavrin Client compiles in under ":/imgs/" into resources/ (each PNG
+// also at twice its size as "<name>@2x.png" for high-density screens), the tray icons, the
+// application icon (resources/icons/hicolor/), writes resources/tavrin.qrc and copies the licence
+// texts of the packages the images come from.
 //
 // Run by hand at development time (see scripts/resources/generate.sh); the build only uses the
 // committed results. Sources: the country flags of the npm package flag-icons (MIT), glyphs of
@@ -71,17 +73,35 @@ function renderSvg(svg, width, height) {
 }
 
 const written = [];
+let writtenCount = 0;
 
-function writeOutput(relativePath, data) {
+// Writes a file under resources/; unless `options.resource` is false it goes into tavrin.qrc.
+function writeOutput(relativePath, data, options) {
     const file = path.join(outDir, relativePath);
     fs.mkdirSync(path.dirname(file), { recursive: true });
     fs.writeFileSync(file, data);
-    written.push(relativePath);
+    ++writtenCount;
+    if (!options || options.resource !== false)
+        written.push(relativePath);
 }
 
+// The name of the double-size version of a PNG: "flags/DE.png" -> "flags/DE@2x.png".
+function doubleName(relativePath) {
+    return relativePath.replace(/\.png$/, '@2x.png');
+}
+
+// Renders `body` at its own size and, from the same drawing, at twice the size.
 function writePng(relativePath, width, height, body, viewBox) {
     const image = renderSvg(svgDocument(width, height, body, viewBox), width, height);
     writeOutput(relativePath, image.asPng());
+    writeDoublePng(relativePath, width, height, body, viewBox);
+}
+
+// The drawing of a `width` x `height` image rendered at twice the size.
+function writeDoublePng(relativePath, width, height, body, viewBox) {
+    const box = viewBox || `0 0 ${width} ${height}`;
+    const image = renderSvg(svgDocument(2 * width, 2 * height, body, box), 2 * width, 2 * height);
+    writeOutput(doubleName(relativePath), image.asPng());
 }
 
 // The path data of an icon of the @mdi/svg package (24 x 24 view box).
@@ -276,10 +296,12 @@ function flags() {
     for (const code of flagCodes) {
         const flag = `<g clip-path="url(#flagShape)">${flagSvgBody(code)}</g>`;
         const plain = renderSvg(svgDocument(32, 23, clip + flag), 32, 23);
-        if (fillsRectangle(plain))
+        if (fillsRectangle(plain)) {
             writePng(`flags/${code}.png`, 32, 23, clip + flag + edge);
-        else
+        } else {
             writeOutput(`flags/${code}.png`, plain.asPng());
+            writeDoublePng(`flags/${code}.png`, 32, 23, clip + flag);
+        }
     }
     // "Automatic": a blue disc with a white lightning bolt, the shape of a round badge.
     const auto = `<defs>${brandGradient('autoFill', 0, 1, 0, 32)}</defs>` +
@@ -291,9 +313,10 @@ function flags() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Tray icons: .ico files holding 16, 20, 24, 32, 48 and 256 pixel images.
+// Tray icons: .ico files holding an image, drawn from the mark, for every size a panel or the
+// task bar asks for (the 256 pixel one as PNG).
 
-const traySizes = [16, 20, 24, 32, 48, 256];
+const traySizes = [16, 20, 22, 24, 32, 40, 48, 64, 96, 128, 256];
 
 function trayImage(size, fill, edge) {
     // Small sizes get a larger keyhole and a relatively stronger edge to stay readable.
@@ -372,13 +395,79 @@ function trayIcons() {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Application icon: the white mark on a rounded square of brand blue, its keyhole showing the
+// blue. A standalone SVG (plain shapes, one gradient) in the freedesktop icon theme layout, and
+// PNGs of it for the usual launcher sizes, also compiled in for the window icon.
+
+const appIconSizes = [16, 22, 24, 32, 48, 64, 128, 256];
+const appIconName = 'tavrin-client';
+const appIconAliases = [];
+
+// The keyhole of the application icon: a round head over a straight, narrow stem, bolder than
+// the keyhole of the other renderings so that it still reads as a keyhole at 16 pixels.
+function appKeyholePath() {
+    const cy = 10.04, r = 3.44, halfWidth = 1.72, bottom = 18.1;
+    const dy = Math.sqrt(r * r - halfWidth * halfWidth);
+    const f = (v) => v.toFixed(3);
+    return `M${f(12 - halfWidth)} ${f(cy + dy)} A${f(r)} ${f(r)} 0 1 1 ${f(12 + halfWidth)} ` +
+            `${f(cy + dy)} L${f(12 + halfWidth)} ${f(bottom)} L${f(12 - halfWidth)} ${f(bottom)} Z`;
+}
+
+function appIconSvg() {
+    // 256 x 256 box; the mark's 24 unit box is scaled about its centre so that the shield's
+    // sides fall on whole pixels at 16 x 16. The shield and its keyhole are one even-odd path,
+    // so the keyhole is a hole without a mask.
+    const scale = 9.3;
+    const tx = (128 - 12 * scale).toFixed(3), ty = (128 - 11.93 * scale).toFixed(3);
+    return '<?xml version="1.0" encoding="UTF-8"?>\n' +
+            '<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" ' +
+            'viewBox="0 0 256 256">\n' +
+            '  <title>Tavrin Client</title>\n' +
+            '  <defs>\n' +
+            '    <linearGradient id="tile" gradientUnits="userSpaceOnUse" x1="0" y1="0" ' +
+            'x2="0" y2="256">\n' +
+            `      <stop offset="0" stop-color="${colour.brandLight}"/>\n` +
+            `      <stop offset="1" stop-color="${colour.brand}"/>\n` +
+            '    </linearGradient>\n' +
+            '  </defs>\n' +
+            '  <rect width="256" height="256" rx="56" ry="56" fill="url(#tile)"/>\n' +
+            `  <path transform="translate(${tx} ${ty}) scale(${scale})" fill="#ffffff" ` +
+            `fill-rule="evenodd"\n        d="${shieldPath} ${appKeyholePath()}"/>\n` +
+            '</svg>\n';
+}
+
+function appIcon() {
+    const svg = appIconSvg();
+    writeOutput(`icons/hicolor/scalable/apps/${appIconName}.svg`, svg, { resource: false });
+    for (const size of appIconSizes) {
+        const image = new Resvg(svg, { fitTo: { mode: 'width', value: size } }).render();
+        if (image.width !== size || image.height !== size)
+            throw new Error(`application icon rendered ${image.width}x${image.height}`);
+        const file = `icons/hicolor/${size}x${size}/apps/${appIconName}.png`;
+        writeOutput(file, image.asPng(), { resource: false });
+        appIconAliases.push([`app/${appIconName}-${size}.png`, file]);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
 // Resource collection file and licence texts
 
 function writeQrc() {
-    const files = written.slice().sort();
+    // Each double-size PNG follows its own-size file.
+    const doubles = new Set(written.filter((file) => file.endsWith('@2x.png')));
+    const files = written.filter((file) => !doubles.has(file)).sort();
     const lines = ['<!DOCTYPE RCC>', '<RCC version="1.0">', '<qresource prefix="/imgs">'];
-    for (const file of files)
+    for (const file of files) {
         lines.push(`    <file>${file}</file>`);
+        if (doubles.has(doubleName(file))) {
+            lines.push(`    <file>${doubleName(file)}</file>`);
+            doubles.delete(doubleName(file));
+        }
+    }
+    if (doubles.size)
+        throw new Error('double-size images without their own-size file: ' + [...doubles]);
+    for (const [alias, file] of appIconAliases)
+        lines.push(`    <file alias="${alias}">${file}</file>`);
     lines.push('</qresource>', '</RCC>', '');
     fs.writeFileSync(path.join(outDir, 'tavrin.qrc'), lines.join('\n'));
 }
@@ -398,6 +487,7 @@ function copyLicences() {
 function main() {
     fs.rmSync(path.join(outDir, 'flags'), { recursive: true, force: true });
     fs.rmSync(path.join(outDir, 'tray'), { recursive: true, force: true });
+    fs.rmSync(path.join(outDir, 'icons'), { recursive: true, force: true });
     titleBackground();
     titleLogo();
     logoWithText();
@@ -407,9 +497,10 @@ function main() {
     locationPin();
     flags();
     trayIcons();
+    appIcon();
     writeQrc();
     copyLicences();
-    console.log(`generate: ${written.length} files written to ${outDir}`);
+    console.log(`generate: ${writtenCount} files written to ${outDir}`);
 }
 
 main();
