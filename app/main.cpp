@@ -1,8 +1,8 @@
-#include "qmaindialog.h"
-#include "qtsingleapplication.h"
-#include "tavrindeployment.h"
-#include "tavrinfonts.h"
-#include "tavrinstartup.h"
+#include "app/qtsingleapplication.h"
+#include "app/tavrinfonts.h"
+#include "app/tavrinstartup.h"
+#include "base/tavrindeployment.h"
+#include "ui/qmaindialog.h"
 
 #include <QtWidgets/qsystemtrayicon.h>
 
@@ -20,7 +20,7 @@ int main(int argc, char *argv[])
     startSocketLibrary();
     setTavrinApplicationIdentity();
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Tavrin Client"));
-    QtSingleApplication app(argc, argv, true);
+    QtSingleApplication app(argc, argv);
     if (app.isRunning())
         return 0;
     // The window hides to the tray and message boxes may be the only windows on screen: the

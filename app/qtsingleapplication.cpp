@@ -1,4 +1,4 @@
-#include "qtsingleapplication.h"
+#include "app/qtsingleapplication.h"
 
 #include <QtCore/qdir.h>
 #include <QtCore/qlockfile.h>
@@ -29,14 +29,12 @@ QtInstanceLock takeInstanceLock(const QStringList &folders, const QString &fileN
     return result;
 }
 
-QtSingleApplication::QtSingleApplication(int &argc, char **argv, bool GUIenabled)
+QtSingleApplication::QtSingleApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
-    Q_UNUSED(GUIenabled);
     QtInstanceLock taken = takeInstanceLock(lockFolders(),
                                             lockFileName(applicationName(), currentUserKey()));
     m_lock = std::move(taken.lock);
-    m_lockFilePath = taken.path;
     // When no folder can hold a lock at all the program runs unguarded rather than not at all.
     m_running = taken.heldElsewhere;
 }
@@ -46,11 +44,6 @@ QtSingleApplication::~QtSingleApplication() = default;
 bool QtSingleApplication::isRunning() const
 {
     return m_running;
-}
-
-QString QtSingleApplication::lockFilePath() const
-{
-    return m_lockFilePath;
 }
 
 QString QtSingleApplication::lockFileName(const QString &applicationName, const QString &userKey)

@@ -18,14 +18,11 @@ class QtSingleApplication : public QApplication
     Q_OBJECT
 
 public:
-    // GUIenabled is kept for source compatibility: the object is always a widget application.
-    QtSingleApplication(int &argc, char **argv, bool GUIenabled = true);
+    QtSingleApplication(int &argc, char **argv);
     ~QtSingleApplication() override;
 
     // True when another live instance of the program holds the lock for this user.
     bool isRunning() const;
-    // The lock file this instance holds or found held; empty when no folder could hold one.
-    QString lockFilePath() const;
 
     // The lock file's name for a program and a user key, safe as a file name.
     static QString lockFileName(const QString &applicationName, const QString &userKey);
@@ -36,7 +33,6 @@ public:
 
 private:
     std::unique_ptr<QLockFile> m_lock;
-    QString m_lockFilePath;
     bool m_running = false;
 };
 

@@ -1,4 +1,4 @@
-#include "qtsingleapplication.h"
+#include "app/qtsingleapplication.h"
 
 #include <qt_windows.h>
 

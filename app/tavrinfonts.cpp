@@ -1,4 +1,4 @@
-#include "tavrinfonts.h"
+#include "app/tavrinfonts.h"
 
 #include <QtCore/qdir.h>
 #include <QtCore/qfileinfo.h>

@@ -1,4 +1,4 @@
-#include "tavrinstartup.h"
+#include "app/tavrinstartup.h"
 
 void startSocketLibrary()
 {

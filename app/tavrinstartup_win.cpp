@@ -1,4 +1,4 @@
-#include "tavrinstartup.h"
+#include "app/tavrinstartup.h"
 
 #include <winsock2.h>
 

@@ -1,4 +1,4 @@
-#include "tavrindeployment.h"
+#include "base/tavrindeployment.h"
 
 #include "tavrinconfig.h"
 

@@ -1,4 +1,4 @@
-#include "tavrinlog.h"
+#include "base/tavrinlog.h"
 
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qdatetime.h>

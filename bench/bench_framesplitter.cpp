@@ -4,8 +4,8 @@
 // arrival of 64 MiB. The arrivals are made before the clock runs, as the socket would have
 // made them. A plain memcpy of the same bytes is the yardstick.
 
-#include "qtavrinserviceconnection.h"
-#include "tavrinframe.h"
+#include "service/qtavrinserviceconnection.h"
+#include "service/tavrinframe.h"
 
 #include <benchmark/benchmark.h>
 

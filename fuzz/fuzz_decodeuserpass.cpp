@@ -1,7 +1,7 @@
 // Reads arbitrary text as a credential text, and packs arbitrary pairs. Decoding must never
 // crash; a pair that packs must read back unchanged.
 
-#include "tavrincredentials.h"
+#include "service/tavrincredentials.h"
 
 #include <cstdint>
 #include <cstdlib>

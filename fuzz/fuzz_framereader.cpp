@@ -2,8 +2,8 @@
 // both the pure splitter and the service connection's own reading and dispatch. The reader
 // must never crash, read outside the buffer, hand out a malformed frame or stall.
 
-#include "qtavrinserviceconnection.h"
-#include "tavrinframe.h"
+#include "service/qtavrinserviceconnection.h"
+#include "service/tavrinframe.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "qicmpecho.h"
+#include "ping/qicmpecho.h"
 
 #include <QtCore/qbytearray.h>
 

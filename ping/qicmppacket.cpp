@@ -1,4 +1,4 @@
-#include "qicmppacket.h"
+#include "ping/qicmppacket.h"
 
 #include <QtCore/qendian.h>
 

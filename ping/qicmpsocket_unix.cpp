@@ -1,6 +1,6 @@
-#include "qicmpsocket_unix.h"
+#include "ping/qicmpsocket_unix.h"
 
-#include "qicmppacket.h"
+#include "ping/qicmppacket.h"
 
 #include <QtCore/qatomic.h>
 #include <QtCore/qrandom.h>

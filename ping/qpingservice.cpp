@@ -1,7 +1,7 @@
-#include "qpingservice.h"
+#include "ping/qpingservice.h"
 
-#include "qicmpecho.h"
-#include "qsystemicmpecho.h"
+#include "ping/qicmpecho.h"
+#include "ping/qsystemicmpecho.h"
 
 QPingService::QPingService(QObject *parent)
     : QPingService(new QSystemIcmpEcho, parent)

@@ -1,7 +1,7 @@
 #ifndef QSYSTEMICMPECHO_H
 #define QSYSTEMICMPECHO_H
 
-#include "qicmpecho.h"
+#include "ping/qicmpecho.h"
 
 #include <QtCore/qatomic.h>
 

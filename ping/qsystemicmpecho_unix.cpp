@@ -1,6 +1,6 @@
-#include "qsystemicmpecho.h"
+#include "ping/qsystemicmpecho.h"
 
-#include "qicmpsocket_unix.h"
+#include "ping/qicmpsocket_unix.h"
 
 #include <QtCore/qelapsedtimer.h>
 #include <QtCore/qurl.h>

@@ -1,4 +1,4 @@
-#include "qsystemicmpecho.h"
+#include "ping/qsystemicmpecho.h"
 
 #include <QtCore/qurl.h>
 

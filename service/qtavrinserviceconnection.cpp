@@ -1,8 +1,8 @@
-#include "qtavrinserviceconnection.h"
+#include "service/qtavrinserviceconnection.h"
 
-#include "tavrincredentials.h"
-#include "tavrinlog.h"
-#include "tavrinservicepeer.h"
+#include "base/tavrinlog.h"
+#include "service/tavrincredentials.h"
+#include "service/tavrinservicepeer.h"
 
 #include <QtCore/qcoreapplication.h>
 #include <QtWidgets/qmessagebox.h>

@@ -1,7 +1,7 @@
 #ifndef QTAVRINSERVICECONNECTION_H
 #define QTAVRINSERVICECONNECTION_H
 
-#include "tavrinframe.h"
+#include "service/tavrinframe.h"
 
 #include <QtCore/qobject.h>
 #include <QtNetwork/qlocalsocket.h>
@@ -49,17 +49,14 @@ public slots:
     bool sendCredentialsRequest();
     bool sendUpdateCAFileRequest();
 
-protected:
-    // Cuts the bytes into frames and raises their signals, exactly as for bytes read from the
-    // socket; the socket's readyRead() hands its data here.
-    void processIncomingData(const QByteArray &data);
-
 private slots:
     void socket_readyRead();
     void socket_disconnected();
 
 private:
     bool sendRequest(const char *method, const QByteArray &frame, bool closesLink = false);
+    // Cuts the bytes into frames and raises their signals.
+    void processIncomingData(const QByteArray &data);
     void dispatchFrame(const char *frame, int size);
     bool checkPeer();
     bool isLinkOpen() const;

@@ -1,7 +1,7 @@
-#include "tavrincredentials.h"
+#include "service/tavrincredentials.h"
 
-#include "tavrinframe.h"
-#include "tavrinlog.h"
+#include "base/tavrinlog.h"
+#include "service/tavrinframe.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tavrinframe.h"
+#include "service/tavrinframe.h"
 
 #include <QtCore/qendian.h>
 

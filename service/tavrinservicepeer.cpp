@@ -1,4 +1,4 @@
-#include "tavrinservicepeer.h"
+#include "service/tavrinservicepeer.h"
 
 bool isTrustedServicePeer(quint64 peerUid, quint64 selfUid)
 {

@@ -1,4 +1,4 @@
-#include "tavrinservicepeer.h"
+#include "service/tavrinservicepeer.h"
 
 #include <cerrno>
 #include <cstring>

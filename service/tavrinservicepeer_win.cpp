@@ -1,4 +1,4 @@
-#include "tavrinservicepeer.h"
+#include "service/tavrinservicepeer.h"
 
 // The service's named pipe is created by the service itself with an access list of its own;
 // there is nothing more to check here.

@@ -1,4 +1,4 @@
-#include "qvpnautostart.h"
+#include "settings/qvpnautostart.h"
 
 // Quotes the path as one argument of an Exec line.
 static QString quotedArgument(const QString &argument)

@@ -1,4 +1,4 @@
-#include "qvpnautostart.h"
+#include "settings/qvpnautostart.h"
 
 #include <QtCore/qdir.h>
 #include <QtCore/qfile.h>

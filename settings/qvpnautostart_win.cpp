@@ -1,4 +1,4 @@
-#include "qvpnautostart.h"
+#include "settings/qvpnautostart.h"
 
 #include <QtCore/qsettings.h>
 

@@ -1,9 +1,9 @@
-#include "qvpnclientsettings.h"
+#include "settings/qvpnclientsettings.h"
 
-#include "qvpnautostart.h"
-#include "qvpnclientsettings_p.h"
-#include "tavrincredentials.h"
-#include "tavrindeployment.h"
+#include "base/tavrindeployment.h"
+#include "service/tavrincredentials.h"
+#include "settings/qvpnautostart.h"
+#include "settings/qvpnclientsettings_p.h"
 
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qdir.h>

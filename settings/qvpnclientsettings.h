@@ -1,7 +1,7 @@
 #ifndef QVPNCLIENTSETTINGS_H
 #define QVPNCLIENTSETTINGS_H
 
-#include "vpnserver.h"
+#include "base/vpnserver.h"
 
 #include <QtCore/qsettings.h>
 

@@ -1,5 +1,5 @@
-#include "qvpnclientsettings.h"
-#include "qvpnclientsettings_p.h"
+#include "settings/qvpnclientsettings.h"
+#include "settings/qvpnclientsettings_p.h"
 
 #include <QtCore/qdir.h>
 #include <QtCore/qfileinfo.h>

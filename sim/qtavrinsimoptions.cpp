@@ -1,4 +1,4 @@
-#include "qtavrinsimoptions.h"
+#include "sim/qtavrinsimoptions.h"
 
 #include <QtCore/qcommandlineparser.h>
 

@@ -1,4 +1,4 @@
-#include "qtavrinsimprocess.h"
+#include "sim/qtavrinsimprocess.h"
 
 #include <QtCore/qdeadlinetimer.h>
 

@@ -1,7 +1,7 @@
-#include "qtavrinsimservice.h"
+#include "sim/qtavrinsimservice.h"
 
-#include "qtavrinsimsession.h"
-#include "tavrinsimlog.h"
+#include "sim/qtavrinsimsession.h"
+#include "sim/tavrinsimlog.h"
 
 #include <QtNetwork/qlocalserver.h>
 #include <QtNetwork/qlocalsocket.h>

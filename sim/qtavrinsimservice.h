@@ -1,7 +1,7 @@
 #ifndef QTAVRINSIMSERVICE_H
 #define QTAVRINSIMSERVICE_H
 
-#include "qtavrinsimoptions.h"
+#include "sim/qtavrinsimoptions.h"
 
 #include <QtCore/qobject.h>
 #include <QtCore/qstringlist.h>

@@ -1,7 +1,7 @@
-#include "qtavrinsimsession.h"
+#include "sim/qtavrinsimsession.h"
 
-#include "qtavrinsimtunnel.h"
-#include "tavrinsimlog.h"
+#include "sim/qtavrinsimtunnel.h"
+#include "sim/tavrinsimlog.h"
 
 #include <QtNetwork/qlocalsocket.h>
 

@@ -1,8 +1,8 @@
 #ifndef QTAVRINSIMSESSION_H
 #define QTAVRINSIMSESSION_H
 
-#include "qtavrinsimoptions.h"
-#include "tavrinframe.h"
+#include "service/tavrinframe.h"
+#include "sim/qtavrinsimoptions.h"
 
 #include <QtCore/qlist.h>
 #include <QtCore/qobject.h>
@@ -28,6 +28,8 @@ public:
     ~QTavrinSimSession() override;
 
     int number() const { return m_number; }
+    // Writes bytes to the client as they are, past the tunnel (frames a test makes up).
+    void send(const QByteArray &bytes) { sendBytes(bytes); }
     QTavrinSimTunnel *tunnel() const { return m_tunnel; }
 
     // The malformed frames sent by the malformed failure, one after the other (index taken

@@ -1,4 +1,4 @@
-#include "qtavrinsimsharedstate.h"
+#include "sim/qtavrinsimsharedstate.h"
 
 QString QTavrinSimSharedState::exitAddress(int hostIndex)
 {

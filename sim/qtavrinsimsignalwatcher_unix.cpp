@@ -1,4 +1,4 @@
-#include "qtavrinsimsignalwatcher.h"
+#include "sim/qtavrinsimsignalwatcher.h"
 
 #include <QtCore/qsocketnotifier.h>
 

@@ -1,10 +1,10 @@
-#include "qtavrinsimtunnel.h"
+#include "sim/qtavrinsimtunnel.h"
 
-#include "qtavrinsimsharedstate.h"
-#include "tavrincredentials.h"
-#include "tavrindeployment.h"
-#include "tavrinframe.h"
-#include "tavrinsimlog.h"
+#include "base/tavrindeployment.h"
+#include "service/tavrincredentials.h"
+#include "service/tavrinframe.h"
+#include "sim/qtavrinsimsharedstate.h"
+#include "sim/tavrinsimlog.h"
 
 #include <QtCore/qdatetime.h>
 #include <QtCore/qmetaobject.h>

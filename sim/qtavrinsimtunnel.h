@@ -1,7 +1,7 @@
 #ifndef QTAVRINSIMTUNNEL_H
 #define QTAVRINSIMTUNNEL_H
 
-#include "qtavrinsimoptions.h"
+#include "sim/qtavrinsimoptions.h"
 
 #include <QtCore/qobject.h>
 #include <QtCore/qrandom.h>

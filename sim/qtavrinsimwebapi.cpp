@@ -1,8 +1,8 @@
-#include "qtavrinsimwebapi.h"
+#include "sim/qtavrinsimwebapi.h"
 
-#include "qtavrinsimsharedstate.h"
-#include "tavrindeployment.h"
-#include "tavrinsimlog.h"
+#include "base/tavrindeployment.h"
+#include "sim/qtavrinsimsharedstate.h"
+#include "sim/tavrinsimlog.h"
 
 #include <QtCore/qjsondocument.h>
 #include <QtCore/qjsonobject.h>

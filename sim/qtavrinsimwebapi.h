@@ -1,7 +1,7 @@
 #ifndef QTAVRINSIMWEBAPI_H
 #define QTAVRINSIMWEBAPI_H
 
-#include "qtavrinsimoptions.h"
+#include "sim/qtavrinsimoptions.h"
 
 #include <QtCore/qbytearray.h>
 #include <QtCore/qobject.h>

@@ -1,4 +1,4 @@
-#include "tavrinsimlog.h"
+#include "sim/tavrinsimlog.h"
 
 #include <QtCore/qdatetime.h>
 #include <QtCore/qmutex.h>
@@ -6,6 +6,7 @@
 #include <cstdio>
 
 static QMutex s_logMutex;
+static void (*s_sink)(const QString &line) = nullptr;
 
 static void writeLine(const QByteArray &line)
 {
@@ -15,8 +16,19 @@ static void writeLine(const QByteArray &line)
     std::fflush(stdout);
 }
 
+void setSimLogSink(void (*sink)(const QString &line))
+{
+    QMutexLocker locker(&s_logMutex);
+    s_sink = sink;
+}
+
 void simLog(const char *channel, const QString &text)
 {
+    {
+        QMutexLocker locker(&s_logMutex);
+        if (s_sink)
+            s_sink(QLatin1String(channel) + QLatin1Char(' ') + text);
+    }
     const QString stamp = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
     writeLine(QString(stamp + QLatin1Char(' ') + QLatin1String(channel) + QLatin1Char(' ') + text)
                       .toUtf8());

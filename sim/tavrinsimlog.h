@@ -12,6 +12,10 @@
 // HTTP (the web API side).
 void simLog(const char *channel, const QString &text);
 
+// Hands every line, without time stamp, to a function of the caller's as well (a stand-in run
+// in-process by a test), on whatever thread logs it. Null stops that.
+void setSimLogSink(void (*sink)(const QString &line));
+
 // Writes one line as it is, without time stamp (the machine-readable first line).
 void simPrintRaw(const QString &line);
 

@@ -1,4 +1,4 @@
-#include "tavrinsimserverlist.h"
+#include "sim/tavrinsimserverlist.h"
 
 #include <QtCore/qjsondocument.h>
 

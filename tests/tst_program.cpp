@@ -4,8 +4,8 @@
 // folders; every process started is ended with the run, even on failure. A screenshot of each
 // run is kept in the test artifact folder.
 
-#include "tavrincredentials.h"
-#include "tavrindeployment.h"
+#include "service/tavrincredentials.h"
+#include "base/tavrindeployment.h"
 #include "tavrintestenvironment.h"
 
 #include <QtCore/qdir.h>

@@ -1,20 +1,17 @@
 #ifndef QMAINDIALOG_H
 #define QMAINDIALOG_H
 
-#include "qtavrinserviceconnection.h"
-#include "vpnserver.h"
+#include "base/vpnserver.h"
+#include "service/qtavrinserviceconnection.h"
+#include "ui/qtavrintray.h"
+#include "ui/qwindowchrome.h"
 
 #include <QtCore/qdatetime.h>
-#include <QtCore/qpoint.h>
 #include <QtCore/qstring.h>
-#include <QtGui/qpixmap.h>
 #include <QtNetwork/qnetworkaccessmanager.h>
 #include <QtWidgets/qdialog.h>
-#include <QtWidgets/qmenu.h>
-#include <QtWidgets/qsystemtrayicon.h>
 
 QT_BEGIN_NAMESPACE
-class QAction;
 class QCloseEvent;
 class QMouseEvent;
 class QNetworkReply;
@@ -25,7 +22,6 @@ QT_END_NAMESPACE
 
 class QPublicAddressLookup;
 class QVPNListServers;
-struct QMainDialogStateLook;
 
 namespace Ui {
 class QMainDialog;
@@ -33,7 +29,8 @@ class QMainDialog;
 
 // The program's only window: a fixed-size frameless dialog with a login page and a connection
 // page, a tray icon with its menu, and the owner of the link to the local VPN service and of
-// the public address lookup.
+// the web API requests. The window shows what the service reports and turns the user's
+// commands into requests; it ends the program only through the tray's Exit (finished()).
 class QMainDialog : public QDialog
 {
     Q_OBJECT
@@ -45,6 +42,10 @@ public:
     bool isServiceAvailable() const;
     bool isInitialized() const;
 
+public slots:
+    // Escape hides the window to the tray, as the close button does.
+    void reject() override;
+
 protected:
     void timerEvent(QTimerEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -53,10 +54,6 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-
-public slots:
-    // Escape hides the window to the tray, as the close button does.
-    void reject() override;
 
 private slots:
     void http_finished(QNetworkReply *reply);
@@ -88,11 +85,9 @@ private slots:
     void updateIPAddress();
 
 private:
-    void buildTrayMenu();
     void setUpKeyboard();
+    void connectSignals();
     void showServiceUnreachable();
-    void applyFonts();
-    void connectService();
     void restoreSession();
     void requestServerList();
     void serverListArrived(QVPNListServers *list);
@@ -100,54 +95,36 @@ private:
     void saveCredentials();
     int serverIndexByName(const QString &name);
     VPNServer serverByName(const QString &name);
+    void selectServerNamed(const QString &name);
     bool sendConnectRequest();
     void sendAbortRequest();
     void reportRefusedRequest();
-    void selectServerNamed(const QString &name);
+    void switchServer(const QString &name);
     void showFromTray();
     void quit();
-    void connectToServerNamed(const QString &name);
-    void switchServer(const QString &name);
 
     void handleState(quint8 code);
-    void reconnectToPendingServer();
-    void showStateOnPage(const QMainDialogStateLook &look);
-    void showStateInTray(const QMainDialogStateLook &look);
+    void showState(quint8 code);
     void startClock();
     void stopClock();
     void showLoginFailure();
     void updateTimeConnected();
-    void restartIPAddressLookup();
-    void scheduleIPAddressUpdate();
-
-    void buildWindowPixmap();
 
     Ui::QMainDialog *ui;
-    QSystemTrayIcon trayIcon;
-    QMenu trayMenu;
+    QTavrinTray tray;
     QTavrinServiceConnection service;
     QDateTime startTime;
     VPNServer connection;
     QNetworkAccessManager networkManager;
-    QPixmap windowPixmap;
     QPublicAddressLookup *addressLookup;
-    QAction *connectAction = nullptr;
-    QAction *statusAction = nullptr;
-    QAction *jumpToFastestAction = nullptr;
-    QMenu *changeCountryMenu = nullptr;
-    QAction *feedbackAction = nullptr;
-    QAction *settingsAction = nullptr;
-    QAction *exitAction = nullptr;
+    QWindowChrome chrome;
     QString pendingServerName;
-    QPoint dragPosition;
     int clockTimerId = 0;
     quint8 state;
-    bool dragging = false;
     bool initialized = false;
     bool serviceAvailable = true;
     bool exitRequested = false;
     bool loginFailed = false;
-    bool quitting = false;
 };
 
 #endif // QMAINDIALOG_H

@@ -1,6 +1,6 @@
-#include "qpublicaddresslookup.h"
+#include "ui/qpublicaddresslookup.h"
 
-#include "tavrinwebrequest.h"
+#include "webapi/tavrinwebapi.h"
 
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qjsondocument.h>
@@ -30,11 +30,14 @@ void QPublicAddressLookup::sendRequest()
 {
     emit textChanged(QCoreApplication::translate("QMainDialog", "Detecting..."));
     ++m_attempts;
-    tavrinGet(m_manager, tavrinPublicAddressUrl(), m_timeout);
+    tavrinGet(m_manager, tavrinPublicAddressUrl(), m_timeout, this);
 }
 
 void QPublicAddressLookup::handleReply(QNetworkReply *reply)
 {
+    // The network manager is shared: the answers to other requests are not ours.
+    if (reply->request().originatingObject() != this)
+        return;
     QString address;
     if (reply->error() == QNetworkReply::NoError) {
         QJsonParseError error;

@@ -25,7 +25,8 @@ public:
     void schedule();
     // Sends one request now.
     void sendRequest();
-    // Reads an answer of the web API: shows it, or retries.
+    // Reads an answer of the web API to one of its requests: shows it, or retries. Other
+    // replies of the network manager are left alone.
     void handleReply(QNetworkReply *reply);
 
     int attempts() const { return m_attempts; }

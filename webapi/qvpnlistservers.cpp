@@ -1,6 +1,6 @@
-#include "qvpnlistservers.h"
+#include "webapi/qvpnlistservers.h"
 
-#include "tavrinwebrequest.h"
+#include "webapi/tavrinwebapi.h"
 
 #include <QtCore/qjsondocument.h>
 #include <QtCore/qjsonobject.h>
@@ -8,18 +8,12 @@
 #include <QtCore/qurl.h>
 #include <QtNetwork/qnetworkreply.h>
 
-QVPNListServers::QVPNListServers(QObject *parent)
+QVPNListServers::QVPNListServers(QNetworkAccessManager *manager, QObject *parent)
     : QObject(parent)
-{
-    connect(&m_manager, &QNetworkAccessManager::finished, this, &QVPNListServers::http_finished);
-}
+    , m_manager(manager)
+{}
 
 QVPNListServers::~QVPNListServers() = default;
-
-QUrl QVPNListServers::requestUrl()
-{
-    return tavrinServerListUrl();
-}
 
 void QVPNListServers::setTimeout(int milliseconds)
 {
@@ -29,7 +23,11 @@ void QVPNListServers::setTimeout(int milliseconds)
 void QVPNListServers::sendRequest()
 {
     m_servers.clear();
-    tavrinGet(&m_manager, requestUrl(), m_timeout);
+    QNetworkReply *reply = tavrinGet(m_manager, tavrinServerListUrl(), m_timeout, this);
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        http_finished(reply);
+        reply->deleteLater();
+    });
 }
 
 QList<VPNServer> QVPNListServers::servers() const

@@ -1,32 +1,31 @@
 #ifndef QVPNLISTSERVERS_H
 #define QVPNLISTSERVERS_H
 
-#include "vpnserver.h"
+#include "base/vpnserver.h"
 
 #include <QtCore/qlist.h>
 #include <QtCore/qobject.h>
-#include <QtCore/qurl.h>
-#include <QtNetwork/qnetworkaccessmanager.h>
 
+QT_BEGIN_NAMESPACE
+class QNetworkAccessManager;
 class QNetworkReply;
+QT_END_NAMESPACE
 
-// Fetches the list of VPN servers from the web API once. The receiver of finished() reads the
-// list with servers() and deletes the object later.
+// Fetches the list of VPN servers from the web API once, through the given network manager.
+// The receiver of finished() reads the list with servers() and deletes the object later.
 class QVPNListServers : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit QVPNListServers(QObject *parent = nullptr);
+    QVPNListServers(QNetworkAccessManager *manager, QObject *parent = nullptr);
     ~QVPNListServers() override;
 
     void sendRequest();
+    QList<VPNServer> servers() const;
     // How long the answer may take before it counts as none (10 s unless set).
     void setTimeout(int milliseconds);
-    QList<VPNServer> servers() const;
 
-    // The address of the list call on the configured web API host.
-    static QUrl requestUrl();
     // The servers of one answer body, in key order; an empty list for anything but an object.
     static QList<VPNServer> parseServers(const QByteArray &body);
 
@@ -37,7 +36,7 @@ public slots:
     void http_finished(QNetworkReply *reply);
 
 private:
-    QNetworkAccessManager m_manager;
+    QNetworkAccessManager *m_manager;
     QList<VPNServer> m_servers;
     int m_timeout = 10000;
 };

@@ -1,6 +1,6 @@
-#include "tavrinwebrequest.h"
+#include "webapi/tavrinwebapi.h"
 
-#include "tavrindeployment.h"
+#include "base/tavrindeployment.h"
 
 #include <QtCore/qtimer.h>
 #include <QtNetwork/qnetworkaccessmanager.h>
@@ -30,10 +30,13 @@ QUrl tavrinFeedbackUrl()
                 QUrl::TolerantMode);
 }
 
-QNetworkReply *tavrinGet(QNetworkAccessManager *manager, const QUrl &url, int timeoutMs)
+QNetworkReply *tavrinGet(QNetworkAccessManager *manager, const QUrl &url, int timeoutMs,
+                         QObject *originator)
 {
     manager->clearAccessCache();
-    QNetworkReply *reply = manager->get(QNetworkRequest(url));
+    QNetworkRequest request(url);
+    request.setOriginatingObject(originator);
+    QNetworkReply *reply = manager->get(request);
     // Not the network layer's transfer time-out, which a trickle of bytes keeps alive.
     QTimer::singleShot(timeoutMs, reply, [reply] {
         if (reply->isRunning())

@@ -1,22 +1,29 @@
-#ifndef TAVRINWEBREQUEST_H
-#define TAVRINWEBREQUEST_H
+#ifndef TAVRINWEBAPI_H
+#define TAVRINWEBAPI_H
 
 #include <QtCore/qstring.h>
 #include <QtCore/qurl.h>
 
+QT_BEGIN_NAMESPACE
 class QNetworkAccessManager;
 class QNetworkReply;
+class QObject;
+QT_END_NAMESPACE
 
-// The calls of the web API, each reached at the configured host with the API key as its last
-// path segment.
+// The one place that knows the addresses of the web API and the product web site.
+
+// The calls of the web API, each at the configured host with the API key as its last path
+// segment.
 QUrl tavrinServerListUrl();
 QUrl tavrinPublicAddressUrl();
 // The feedback page on the product web site.
 QUrl tavrinFeedbackUrl();
 
-// Sends a GET for the URL that is given up after timeoutMs, however slowly its answer keeps
-// arriving: the reply then finishes with QNetworkReply::OperationCanceledError. The access
-// cache is cleared first, so that no cached connection or credentials are reused.
-QNetworkReply *tavrinGet(QNetworkAccessManager *manager, const QUrl &url, int timeoutMs);
+// Sends a GET that is given up after timeoutMs, however slowly its answer keeps arriving: the
+// reply then finishes with QNetworkReply::OperationCanceledError. The access cache is cleared
+// first, so that no cached connection or credentials are reused. The request names its
+// originator, so that receivers of the manager's finished() can tell their replies.
+QNetworkReply *tavrinGet(QNetworkAccessManager *manager, const QUrl &url, int timeoutMs,
+                         QObject *originator);
 
-#endif // TAVRINWEBREQUEST_H
+#endif // TAVRINWEBAPI_H

@@ -1,4 +1,4 @@
-#include "qclicableframe.h"
+#include "widgets/qclicableframe.h"
 
 QClicableFrame::QClicableFrame(QWidget *parent)
     : QFrame(parent)

@@ -1,4 +1,4 @@
-#include "qclickablelabel.h"
+#include "widgets/qclickablelabel.h"
 
 QClickableLabel::QClickableLabel(QWidget *parent)
     : QLabel(parent)

@@ -1,4 +1,4 @@
-#include "qvpnbandwidthwidget.h"
+#include "widgets/qvpnbandwidthwidget.h"
 
 #include <QtGui/qpainter.h>
 #include <QtGui/qpainterpath.h>
@@ -90,6 +90,9 @@ void QVPNBandwidthWidget::addSample(quint8 type, quint32 download, quint32 uploa
         if (sample.upload > maximum)
             maximum = sample.upload;
     }
+    setAccessibleDescription(
+            tr("Download %1, upload %2")
+                    .arg(formatBandwidth(download >> 1), formatBandwidth(upload >> 1)));
     update();
 }
 

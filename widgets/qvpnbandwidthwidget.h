@@ -41,12 +41,10 @@ class QVPNBandwidthWidget : public QWidget
 public:
     explicit QVPNBandwidthWidget(QWidget *parent = nullptr);
 
+    // Adds a sample. The graph's accessible description then reads the newest rates, as the
+    // legend shows them.
     void addSample(quint8 type, quint32 download, quint32 upload);
     quint64 scaleTop() const;
-
-    // The kept samples, newest first, and the largest value among them (at least 1024).
-    const QList<BandwidthSample> &keptSamples() const { return samples; }
-    quint32 maximumValue() const { return maximum; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

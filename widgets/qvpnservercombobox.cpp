@@ -1,8 +1,8 @@
-#include "qvpnservercombobox.h"
+#include "widgets/qvpnservercombobox.h"
 
-#include "qicmpecho.h"
-#include "qpingservice.h"
-#include "qvpnservercomboboxitemdelegate.h"
+#include "ping/qicmpecho.h"
+#include "ping/qpingservice.h"
+#include "widgets/qvpnservercomboboxitemdelegate.h"
 
 #include <QtCore/qthread.h>
 #include <QtCore/qtimer.h>
@@ -10,8 +10,6 @@
 #include <QtGui/qpainter.h>
 #include <QtGui/qstandarditemmodel.h>
 #include <QtWidgets/qabstractitemview.h>
-
-static const int PingStepMs = 500;
 
 static const char ChooserStyleSheet[]
         = "QScrollBar:vertical {border: 1px solid #55b7e5; background: white; width: 5px; margin: "
@@ -132,7 +130,7 @@ void QVPNServerComboBox::setServers(const QList<VPNServer> &servers)
 
     if (!m_servers.isEmpty())
         setCurrentIndex(0);
-    QTimer::singleShot(PingStepMs, this, &QVPNServerComboBox::pingNextServer);
+    QTimer::singleShot(m_pingInterval, this, &QVPNServerComboBox::pingNextServer);
     update();
 }
 
@@ -292,7 +290,7 @@ void QVPNServerComboBox::pingResult(const QString &hostname, int latency)
         entry.insert(pingKey(), latency);
         setItemData(row, entry, Qt::UserRole);
     }
-    QTimer::singleShot(PingStepMs, this, &QVPNServerComboBox::pingNextServer);
+    QTimer::singleShot(m_pingInterval, this, &QVPNServerComboBox::pingNextServer);
     update();
 }
 

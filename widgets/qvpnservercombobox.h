@@ -1,7 +1,7 @@
 #ifndef QVPNSERVERCOMBOBOX_H
 #define QVPNSERVERCOMBOBOX_H
 
-#include "vpnserver.h"
+#include "base/vpnserver.h"
 
 #include <QtCore/qlist.h>
 #include <QtCore/qvariant.h>
@@ -45,6 +45,8 @@ public:
     QString favoriteServers() const;
 
     void showPopup() override;
+    // The pause before each echo of the ping cycle (500 ms unless set).
+    void setPingInterval(int milliseconds) { m_pingInterval = milliseconds; }
 
     // The width of the popup button area at the right of the face.
     static constexpr int PopupButtonWidth = 74;
@@ -73,6 +75,7 @@ private:
     QThread *m_pingThread = nullptr;
     QPingService *m_pingService = nullptr;
     QList<VPNServer> m_servers;
+    int m_pingInterval = 500;
     bool m_rowPressed = false;
 };
 

@@ -1,6 +1,6 @@
-#include "qvpnservercomboboxitemdelegate.h"
+#include "widgets/qvpnservercomboboxitemdelegate.h"
 
-#include "qvpnservercombobox.h"
+#include "widgets/qvpnservercombobox.h"
 
 #include <QtGui/qevent.h>
 #include <QtGui/qimage.h>

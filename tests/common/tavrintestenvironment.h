@@ -4,7 +4,9 @@
 #include <QtCore/qstring.h>
 #include <QtCore/qtemporarydir.h>
 
-#include "tavrindeployment.h"
+#include "base/tavrindeployment.h"
+
+#include <QtGui/qguiapplication.h>
 
 // Points HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME, XDG_RUNTIME_DIR and TMPDIR at
 // folders inside one fresh temporary folder, so that a test never touches the real user's
@@ -42,6 +44,7 @@ private:
             qputenv("QT_QPA_PLATFORM", "offscreen"); \
         TavrinTestEnvironment environment; \
         setTavrinApplicationIdentity(); \
+        QGuiApplication::setQuitOnLastWindowClosed(false); \
         AppClass app(argc, argv); \
         app.setAttribute(Qt::AA_Use96Dpi, true); \
         TestObject tc; \

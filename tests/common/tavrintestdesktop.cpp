@@ -1,0 +1,158 @@
+#include "tavrintestdesktop.h"
+
+#include "service/tavrinframe.h"
+#include "settings/qvpnclientsettings.h"
+#include "sim/qtavrinsimsession.h"
+#include "sim/tavrinsimlog.h"
+#include "widgets/qvpnbandwidthwidget.h"
+
+#include <QtCore/qmutex.h>
+#include <QtCore/qregularexpression.h>
+#include <QtTest/qtest.h>
+#include <QtWidgets/qabstractbutton.h>
+#include <QtWidgets/qapplication.h>
+
+namespace {
+
+const int Patience = 20000;
+
+QMutex logMutex;
+QStringList logLines;
+
+void keepLine(const QString &line)
+{
+    QMutexLocker locker(&logMutex);
+    logLines.append(line);
+}
+
+} // namespace
+
+TavrinTestDesktop::TavrinTestDesktop(const QStringList &simArguments)
+    : m_simArguments(simArguments)
+{
+    m_user.setInterval(20);
+    connect(&m_user, &QTimer::timeout, this, &TavrinTestDesktop::closeBox);
+    m_user.start();
+    clearLog();
+    setSimLogSink(keepLine);
+}
+
+TavrinTestDesktop::~TavrinTestDesktop()
+{
+    m_window.reset();
+    m_sim.reset();
+    setSimLogSink(nullptr);
+}
+
+void TavrinTestDesktop::resetSettings()
+{
+    QVPNClientSettings().clear();
+    QVPNClientSettings::setAutoStart(false);
+}
+
+bool TavrinTestDesktop::start(bool withService)
+{
+    QTavrinSimOptions options;
+    const QStringList
+            fast{"--connect-delay", "20", "--disconnect-delay", "20", "--retry-delay", "20",
+                 "--port",          "0"};
+    QString errorText;
+    if (!parseSimOptions(QStringList{"sim"} + fast + m_simArguments, &options, &errorText))
+        return false;
+    if (!withService)
+        options.socketName = QStringLiteral("Nobody listens for Tavrin here");
+    m_sim.reset(new QTavrinSim(options));
+    if (!m_sim->start(&errorText))
+        qWarning("the stand-in did not start: %s", qPrintable(errorText));
+    qputenv("TAVRIN_API_HOST", m_sim->apiHost().toLatin1());
+    return m_sim->port() > 0;
+}
+
+QMainDialog *TavrinTestDesktop::openWindow(bool show)
+{
+    m_window.reset(new QMainDialog);
+    m_window->setWindowFlags(Qt::FramelessWindowHint);
+    if (!m_window->isServiceAvailable())
+        return m_window.get();
+    if (show)
+        m_window->show();
+    return QTest::qWaitFor([this] { return m_sim->session(); }, Patience) ? m_window.get()
+                                                                          : nullptr;
+}
+
+void TavrinTestDesktop::send(const QByteArray &bytes)
+{
+    if (QTavrinSimSession *session = m_sim->session())
+        session->send(bytes);
+}
+
+// The barrier: a sample of type 0 (handed on as it is) with a value of its own, which the
+// graph's description shows once the window has handled everything sent before it.
+bool TavrinTestDesktop::deliver(const QByteArray &bytes)
+{
+    auto *graph = widget<QVPNBandwidthWidget>("bandwidth_widget");
+    const quint32 marker = 20 * ++m_barrier;
+    send(bytes + buildBandwidthFrame(0, marker, 0));
+    const QString shown = formatBandwidth(marker >> 1);
+    return graph
+           && QTest::qWaitFor([&] { return graph->accessibleDescription().contains(shown); },
+                              Patience);
+}
+
+QList<QByteArray> TavrinTestDesktop::received() const
+{
+    static const QRegularExpression frame(
+            QStringLiteral("^SVC RECV session=\\d+ type=\\d+ len=\\d+ (.*)$"));
+    QList<QByteArray> frames;
+    for (const QString &line : log()) {
+        const QRegularExpressionMatch match = frame.match(line);
+        if (match.hasMatch())
+            frames.append(QByteArray::fromHex(match.captured(1).toLatin1()));
+    }
+    return frames;
+}
+
+QList<int> TavrinTestDesktop::receivedTypes() const
+{
+    QList<int> types;
+    for (const QByteArray &frame : received())
+        types.append(quint8(frame.at(2)));
+    return types;
+}
+
+bool TavrinTestDesktop::waitForReceived(int count) const
+{
+    return QTest::qWaitFor([&] { return received().size() >= count; }, Patience);
+}
+
+QStringList TavrinTestDesktop::log() const
+{
+    QMutexLocker locker(&logMutex);
+    return logLines;
+}
+
+bool TavrinTestDesktop::waitForLog(const QString &pattern, int count) const
+{
+    const QRegularExpression expression(pattern);
+    return QTest::qWaitFor([&] { return log().filter(expression).size() >= count; }, Patience);
+}
+
+void TavrinTestDesktop::clearLog()
+{
+    QMutexLocker locker(&logMutex);
+    logLines.clear();
+}
+
+// Plays the person in front of the screen: a modal message box is read and closed with OK. It
+// looks from a timer, which also runs inside the box's own event loop.
+void TavrinTestDesktop::closeBox()
+{
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible())
+        return;
+    m_boxes.append(Box{box->windowTitle(), box->text(), box->icon(), box->frameGeometry()});
+    if (QAbstractButton *ok = box->button(QMessageBox::Ok))
+        ok->click();
+    else
+        box->reject();
+}

@@ -1,0 +1,78 @@
+#ifndef TAVRINTESTDESKTOP_H
+#define TAVRINTESTDESKTOP_H
+
+#include "sim/qtavrinsim.h"
+#include "ui/qmaindialog.h"
+
+#include <QtCore/qlist.h>
+#include <QtCore/qrect.h>
+#include <QtCore/qstringlist.h>
+#include <QtCore/qtimer.h>
+#include <QtWidgets/qmessagebox.h>
+
+#include <memory>
+
+// Everything around a main window in an in-process test: the stand-in service and web API
+// (tavrin-sim's own classes, on the test's TMPDIR and a free loopback port), a user who closes
+// every message box with OK, and the window itself.
+class TavrinTestDesktop : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Box
+    {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon;
+        QRect geometry;
+    };
+
+    // The stand-in runs with tavrin-sim's options, given as on its command line; its timings
+    // are short unless the arguments set them. The user starts watching for boxes at once.
+    explicit TavrinTestDesktop(const QStringList &simArguments = {});
+    ~TavrinTestDesktop() override;
+
+    // Starts the stand-in; without a service nothing listens on the socket "Tavrin".
+    bool start(bool withService = true);
+    // Builds the window as start-up does (frameless), shows it when asked and waits until the
+    // service has seen the client. Null when that fails.
+    QMainDialog *openWindow(bool show = true);
+    QMainDialog *window() const { return m_window.get(); }
+    void closeWindow() { m_window.reset(); }
+    template<class T>
+    T *widget(const char *name) const
+    {
+        return m_window ? m_window->findChild<T *>(QLatin1String(name)) : nullptr;
+    }
+    QTavrinTray *tray() const { return m_window ? m_window->findChild<QTavrinTray *>() : nullptr; }
+    static void resetSettings();
+
+    // The service side: bytes to the window as they are; the same followed by a barrier that
+    // returns once the window has handled them; the request frames the service received.
+    void send(const QByteArray &bytes);
+    bool deliver(const QByteArray &bytes);
+    QList<QByteArray> received() const;
+    QList<int> receivedTypes() const;
+    bool waitForReceived(int count) const;
+    // The stand-in's log lines (without time stamps) since the last clear.
+    QStringList log() const;
+    bool waitForLog(const QString &pattern, int count = 1) const;
+    void clearLog();
+    QTavrinSim *sim() { return m_sim.get(); }
+
+    // The message boxes the user closed, in order.
+    QList<Box> boxes() const { return m_boxes; }
+
+private:
+    void closeBox();
+
+    QStringList m_simArguments;
+    std::unique_ptr<QTavrinSim> m_sim;
+    std::unique_ptr<QMainDialog> m_window;
+    QTimer m_user;
+    QList<Box> m_boxes;
+    quint32 m_barrier = 0;
+};
+
+#endif // TAVRINTESTDESKTOP_H
