@@ -3,6 +3,7 @@
 #include "app/tavrinstartup.h"
 #include "base/tavrindeployment.h"
 #include "ui/qmaindialog.h"
+#include "ui/qmaindialogform.h"
 
 #include <QtWidgets/qsystemtrayicon.h>
 
@@ -26,9 +27,11 @@ int main(int argc, char *argv[])
     // The window hides to the tray and message boxes may be the only windows on screen: the
     // program ends when the window is closed through Exit, not when the last window closes.
     app.setQuitOnLastWindowClosed(false);
+    // The fonts are read while the tray is looked for.
+    TavrinFontRegistration fonts(QStringLiteral("Fonts"), mainDialogFonts());
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return printAndReturn("Systray is not supported by this operating system.\n", 1);
-    if (!registerFonts())
+    if (!fonts.finish())
         return printAndReturn("Error while registering fonts.\n", 2);
 
     int result = 3;

@@ -3,21 +3,17 @@
 #include <QtCore/qdir.h>
 #include <QtCore/qfileinfo.h>
 #include <QtGui/qfontdatabase.h>
+#include <QtGui/qfontmetrics.h>
 
 QList<int> registeredFontIds;
 
-static void printLine(FILE *out, const QByteArray &line)
+static void printLines(FILE *out, const QByteArray &lines)
 {
-    fputs(line.constData(), out);
+    fputs(lines.constData(), out);
     fflush(out);
 }
 
-bool registerFonts()
-{
-    return registerFonts(QStringLiteral("Fonts"), stdout);
-}
-
-bool registerFonts(const QString &folderPath, FILE *out)
+bool registerFonts(const QString &folderPath, QByteArray *messages)
 {
     QDir folder(folderPath);
     folder.setNameFilters({QStringLiteral("*.ttf")});
@@ -26,7 +22,7 @@ bool registerFonts(const QString &folderPath, FILE *out)
     for (const QFileInfo &file : files) {
         const int id = QFontDatabase::addApplicationFont(file.absoluteFilePath());
         if (id == -1) {
-            printLine(out, "Error registering font " + file.baseName().toLatin1() + '\n');
+            messages->append("Error registering font " + file.baseName().toLatin1() + '\n');
             return false;
         }
         registeredFontIds.append(id);
@@ -34,15 +30,48 @@ bool registerFonts(const QString &folderPath, FILE *out)
     return true;
 }
 
-void unregisterFonts()
+bool registerFonts(const QString &folderPath, FILE *out)
 {
-    unregisterFonts(stdout);
+    QByteArray messages;
+    const bool registered = registerFonts(folderPath, &messages);
+    printLines(out, messages);
+    return registered;
 }
 
 void unregisterFonts(FILE *out)
 {
     while (!registeredFontIds.isEmpty()) {
         if (!QFontDatabase::removeApplicationFont(registeredFontIds.takeLast()))
-            printLine(out, "Unable to unregister font.\n");
+            printLines(out, "Unable to unregister font.\n");
     }
+}
+
+// The font database guards itself with a lock of its own: fonts may be added from any thread.
+// The thread first has the system's fonts read (the font configuration is read once per
+// process), then adds the program's, then has the fonts the window asks for matched once, which
+// leaves the slow part of each match in the database's caches for the window.
+TavrinFontRegistration::TavrinFontRegistration(const QString &folderPath,
+                                               const QList<QFont> &warm)
+    : m_thread([this, folderPath, warm] {
+        QFontDatabase systemFonts;
+        m_registered = registerFonts(folderPath, &m_messages);
+        if (m_registered) {
+            for (const QFont &font : warm)
+                QFontMetrics(font).horizontalAdvance(QLatin1Char('x'));
+        }
+    })
+{}
+
+TavrinFontRegistration::~TavrinFontRegistration()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool TavrinFontRegistration::finish(FILE *out)
+{
+    if (m_thread.joinable())
+        m_thread.join();
+    printLines(out, m_messages);
+    return m_registered;
 }

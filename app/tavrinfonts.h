@@ -1,25 +1,48 @@
 #ifndef TAVRINFONTS_H
 #define TAVRINFONTS_H
 
+#include <QtCore/qbytearray.h>
 #include <QtCore/qlist.h>
 #include <QtCore/qstring.h>
+#include <QtGui/qfont.h>
 
 #include <cstdio>
+#include <thread>
 
 // The ids the font database gave the fonts registered at start-up, in registration order.
 extern QList<int> registeredFontIds;
 
-// Registers every "*.ttf" file (any case) of the folder "Fonts" in the current working folder,
-// in name order ignoring case, and appends each id to registeredFontIds. Stops at the first file
-// that fails, after printing "Error registering font <base name>" on standard output, and returns
-// false; a missing or empty folder registers nothing and returns true.
-bool registerFonts();
-// The same for a given folder, with the messages going to out.
+// Registers every "*.ttf" file (any case) of the folder, in name order ignoring case, and
+// appends each id to registeredFontIds. Stops at the first file that fails, after writing
+// "Error registering font <base name>" to out, and returns false; a missing or empty folder
+// registers nothing and returns true.
 bool registerFonts(const QString &folderPath, FILE *out);
+// The same, with the message kept in *messages.
+bool registerFonts(const QString &folderPath, QByteArray *messages);
 
 // Removes the fonts of registeredFontIds, last registered first, and empties the list. A font
-// that cannot be removed prints "Unable to unregister font." on standard output (or to out).
-void unregisterFonts();
-void unregisterFonts(FILE *out);
+// that cannot be removed writes "Unable to unregister font." to out.
+void unregisterFonts(FILE *out = stdout);
+
+// The start-up registration of the folder "Fonts": it runs on a thread of its own while the
+// program looks for a tray, and its message is printed only when finish() is called, so that
+// nothing of it shows when the program ends for want of a tray.
+class TavrinFontRegistration
+{
+public:
+    // Once registered, the fonts given are matched once, ahead of the window that uses them.
+    explicit TavrinFontRegistration(const QString &folderPath = QStringLiteral("Fonts"),
+                                    const QList<QFont> &warm = QList<QFont>());
+    ~TavrinFontRegistration();
+
+    // Waits for the registration, prints its message to out and returns whether every font
+    // was registered.
+    bool finish(FILE *out = stdout);
+
+private:
+    std::thread m_thread;
+    QByteArray m_messages;
+    bool m_registered = false;
+};
 
 #endif // TAVRINFONTS_H

@@ -7,6 +7,11 @@
 #include "service/qtavrinserviceconnection.h"
 #include "service/tavrinframe.h"
 
+#include <QtCore/qcoreapplication.h>
+#include <QtCore/qtemporarydir.h>
+#include <QtNetwork/qlocalserver.h>
+#include <QtNetwork/qlocalsocket.h>
+
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -16,9 +21,9 @@ namespace {
 const int StreamSize = 64 * 1024 * 1024;
 const int SmallArrival = 4 * 1024;
 
-QByteArray makeStream()
+QList<QByteArray> cycle()
 {
-    const QList<QByteArray> cycle = {
+    return {
             buildStatusFrame(Connecting),
             buildConnectedFrame("10.8.0.6", 1700000000u),
             buildBandwidthFrame(1, 1000, 2000),
@@ -34,10 +39,23 @@ QByteArray makeStream()
             QByteArray::fromHex("0102"), // malformed: length 2
             buildStatusFrame(Disconnected),
     };
+}
+
+// One cycle of the stream ends with its one Disconnected.
+const int CycleSize = [] {
+    int size = 0;
+    for (const QByteArray &frame : cycle())
+        size += frame.size();
+    return size;
+}();
+
+QByteArray makeStream()
+{
+    const QList<QByteArray> frames = cycle();
     QByteArray stream;
     stream.reserve(StreamSize + 256);
     while (stream.size() < StreamSize) {
-        for (const QByteArray &frame : cycle)
+        for (const QByteArray &frame : frames)
             stream += frame;
     }
     return stream;
@@ -107,20 +125,31 @@ void BM_SplitAndDecodeOneArrivalOf64MiB(benchmark::State &state)
     readStream(stream().size(), true, state);
 }
 
-class FedConnection : public QTavrinServiceConnection
-{
-public:
-    using QTavrinServiceConnection::processIncomingData;
-};
-
-// The connection's own reader: splitting, a copy of each frame, decoding and the signals.
+// The whole connection: the stream written by a service on a real local socket, read, split,
+// copied, decoded and raised as signals. The socket lives in a folder of its own.
 void readWithConnection(int arrival, benchmark::State &state)
 {
+    QTemporaryDir folder;
+    qputenv("TMPDIR", folder.path().toLocal8Bit());
     const QVector<QByteArray> pieces = arrivals(arrival);
     for (auto _ : state) {
-        FedConnection connection;
+        QLocalServer service;
+        service.listen(QStringLiteral("Tavrin"));
+        QTavrinServiceConnection connection;
+        if (!connection.connectToService() || !service.waitForNewConnection(1000)) {
+            state.SkipWithError("no local socket");
+            return;
+        }
+        QLocalSocket *peer = service.nextPendingConnection();
+        qint64 disconnections = 0;
+        QObject::connect(&connection, &QTavrinServiceConnection::notifyStatusChange,
+                         [&disconnections](char code) { disconnections += code == Disconnected; });
         for (const QByteArray &piece : pieces)
-            connection.processIncomingData(piece);
+            peer->write(piece);
+        while (disconnections < stream().size() / CycleSize) {
+            peer->waitForBytesWritten(10);
+            QCoreApplication::processEvents();
+        }
     }
     state.SetBytesProcessed(qint64(state.iterations()) * stream().size());
 }
@@ -157,4 +186,10 @@ BENCHMARK(BM_SplitAndDecodeOneArrivalOf64MiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConnectionArrivalsOf4KiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConnectionOneArrivalOf64MiB)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv); // the local socket needs an event loop
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}

@@ -1,4 +1,5 @@
 #include "ui/qconnectionstatelook.h"
+#include "ui_qmaindialog.h"
 
 #include "service/tavrinframe.h"
 
@@ -135,4 +136,42 @@ const char *connectionStatusText(quint8 code)
     default:
         return QT_TRANSLATE_NOOP("QMainDialog", "Unknown VPN connection state.");
     }
+}
+
+void showConnectionStateLook(Ui::QMainDialog *ui, const QConnectionStateLook &look,
+                             const QString &serverName)
+{
+    const auto text = [](const char *source) {
+        return QCoreApplication::translate("QMainDialog", source);
+    };
+    const auto image = [](const char *path) { return QPixmap(QString::fromLatin1(path)); };
+    if (look.titlePixmap)
+        ui->title_label->setPixmap(image(look.titlePixmap));
+    if (look.page >= 0)
+        ui->stackedWidget->setCurrentIndex(look.page);
+    ui->connect_stackedWidget->setCurrentIndex(look.connectPage);
+    if (look.connectFrameStyle)
+        ui->connect_frame->setStyleSheet(QString::fromLatin1(look.connectFrameStyle));
+    if (look.connectText)
+        ui->connect_label->setText(text(look.connectText));
+    if (look.showServerName)
+        ui->connect_country_label->setText(serverName);
+    if (look.serverNameStyle)
+        ui->connect_country_label->setStyleSheet(QString::fromLatin1(look.serverNameStyle));
+    ui->connecton_label->setText(text(look.stateText));
+    ui->connecton_label->setStyleSheet(QString::fromLatin1(look.stateStyle));
+    if (look.addressIcon)
+        ui->ipaddress_icon->setPixmap(image(look.addressIcon));
+    if (look.addressLabel)
+        ui->ipaddress_label->setText(text(look.addressLabel));
+    if (look.addressValue)
+        ui->ipaddress_value_label->setText(text(look.addressValue));
+    if (look.clockIcon)
+        ui->time_connected_icon->setPixmap(image(look.clockIcon));
+    if (look.timeConnected)
+        ui->time_connected_value_label->setText(*look.timeConnected ? text(look.timeConnected)
+                                                                    : QString());
+    if (look.encryptionIcon)
+        ui->encryption_icon->setPixmap(image(look.encryptionIcon));
+    ui->timeconnected_section->setCurrentIndex(look.timeSectionPage);
 }

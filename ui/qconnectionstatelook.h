@@ -41,6 +41,18 @@ struct QConnectionStateLook
 // 4 Timeout, any other code unknown.
 QConnectionStateLook connectionStateLook(quint8 code);
 
+namespace Ui {
+class QMainDialog;
+}
+QT_BEGIN_NAMESPACE
+class QString;
+QT_END_NAMESPACE
+
+// Shows a look on the connection page of the main window's form (the tray and the title's
+// cursor are the window's); serverName is the name of the server connected to.
+void showConnectionStateLook(Ui::QMainDialog *ui, const QConnectionStateLook &look,
+                             const QString &serverName);
+
 // The text of the status box for a state code, a source text in the context "QMainDialog";
 // %1 stands for the server's name where the text names it.
 const char *connectionStatusText(quint8 code);

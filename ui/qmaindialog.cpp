@@ -4,47 +4,41 @@
 #include "service/tavrincredentials.h"
 #include "service/tavrinframe.h"
 #include "settings/qvpnclientsettings.h"
+#include "ui/qconnectionclock.h"
 #include "ui/qconnectionstatelook.h"
-#include "ui/qmaindialogfonts.h"
+#include "ui/qmaindialogboxes.h"
+#include "ui/qmaindialogform.h"
 #include "ui/qpublicaddresslookup.h"
 #include "webapi/qvpnlistservers.h"
 #include "webapi/tavrinwebapi.h"
 
-#include <QtCore/qstringlist.h>
+#include <QtCore/qtimer.h>
 #include <QtGui/qdesktopservices.h>
 #include <QtGui/qevent.h>
-#include <QtGui/qpainter.h>
-#include <QtGui/qscreen.h>
+#include <QtNetwork/qnetworkaccessmanager.h>
 #include <QtNetwork/qnetworkreply.h>
-#include <QtWidgets/qmessagebox.h>
-
-static QString credentialsText(const QByteArray &bytes)
-{
-    const int end = bytes.indexOf('\0');
-    return QString::fromUtf8(end < 0 ? bytes : bytes.left(end));
-}
 
 QMainDialog::QMainDialog(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::QMainDialog)
     , tray(this)
     , service(nullptr)
-    , addressLookup(new QPublicAddressLookup(&networkManager, this))
-    , chrome(this)
+    , addressLookup(new QPublicAddressLookup(this))
+    , clock(new QConnectionClock(this))
+    , chrome(new QWindowChrome(this))
     , state(Disconnected)
 {
     ui->setupUi(this);
-    setUpKeyboard();
+    setUpMainDialogKeys(ui);
     applyMainDialogFonts(ui);
     if (QVPNClientSettings::isAutoStart())
         ui->autoStart_checkBox->setChecked(true);
     if (QVPNClientSettings::getAutoLogin())
         ui->autoLogin_checkBox->setChecked(true);
-    chrome.resize();
     connectSignals();
 
     if (!service.connectToService()) {
-        showServiceUnreachable();
+        showServiceUnreachableBox(this);
         serviceAvailable = false;
         return;
     }
@@ -56,29 +50,6 @@ QMainDialog::~QMainDialog()
     delete ui;
 }
 
-bool QMainDialog::isServiceAvailable() const
-{
-    return serviceAvailable;
-}
-
-bool QMainDialog::isInitialized() const
-{
-    return initialized;
-}
-
-// Enter in the login fields logs in as the Connect button does. No button is a default button:
-// the dialog would otherwise make the first one (the title bar's minimise button) the target
-// of Enter.
-void QMainDialog::setUpKeyboard()
-{
-    for (QPushButton *button : findChildren<QPushButton *>())
-        button->setAutoDefault(false);
-    connect(ui->username_edit, &QLineEdit::returnPressed, this,
-            &QMainDialog::on_connect_button_clicked);
-    connect(ui->password_edit, &QLineEdit::returnPressed, this,
-            &QMainDialog::on_connect_button_clicked);
-}
-
 void QMainDialog::connectSignals()
 {
     connect(&service, &QTavrinServiceConnection::credentials, this, &QMainDialog::vpn_credentials);
@@ -88,10 +59,10 @@ void QMainDialog::connectSignals()
     connect(&service, &QTavrinServiceConnection::updateBandwidth, this,
             &QMainDialog::vpn_updateBandwidth);
     connect(&service, &QTavrinServiceConnection::loginFailed, this, &QMainDialog::vpn_loginFailed);
-    connect(&networkManager, &QNetworkAccessManager::finished, this, &QMainDialog::http_finished);
     connect(addressLookup, &QPublicAddressLookup::requestDue, this, &QMainDialog::updateIPAddress);
     connect(addressLookup, &QPublicAddressLookup::textChanged, ui->ipaddress_value_label,
             &QLabel::setText);
+    connect(clock, &QConnectionClock::textChanged, ui->time_connected_value_label, &QLabel::setText);
     connect(tray.icon(), &QSystemTrayIcon::activated, this, &QMainDialog::on_TrayActivated);
     connect(tray.connectAction(), &QAction::triggered, this, &QMainDialog::on_menuConnectTriggered);
     connect(tray.statusAction(), &QAction::triggered, this, &QMainDialog::on_menuStatusTriggered);
@@ -104,21 +75,15 @@ void QMainDialog::connectSignals()
     connect(tray.exitAction(), &QAction::triggered, this, &QMainDialog::on_menuExitTriggered);
 }
 
-// The window itself is never shown in this case. The box is centred on its parent, so the
-// window is first placed where it would open: in the middle of its screen.
-void QMainDialog::showServiceUnreachable()
-{
-    if (QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
-    QMessageBox::critical(this, tr("Connection error"), tr("Can't connect to Tavrin service."),
-                          QMessageBox::Ok, QMessageBox::NoButton);
-}
-
 // The part of the construction that needs the service: tray icon, chosen server, credentials,
-// auto-login and the server list.
+// auto-login and the server list. The tray icon and the web request wait for the event loop,
+// so that the window is on screen first.
 void QMainDialog::restoreSession()
 {
-    tray.show();
+    QTimer::singleShot(0, this, [this] {
+        tray.show();
+        requestServerList();
+    });
     connection = QVPNClientSettings::getConnection();
     ui->comboBox->setCurrentServer(connection);
 
@@ -134,12 +99,22 @@ void QMainDialog::restoreSession()
     initialized = true;
     if (QVPNClientSettings::getAutoLogin())
         on_connect_button_clicked();
-    requestServerList();
+}
+
+// One network manager carries every web request; it is made with the first, once the window
+// is on screen.
+QNetworkAccessManager *QMainDialog::network()
+{
+    if (!networkManager) {
+        networkManager = new QNetworkAccessManager(this);
+        connect(networkManager, &QNetworkAccessManager::finished, this, &QMainDialog::http_finished);
+    }
+    return networkManager;
 }
 
 void QMainDialog::requestServerList()
 {
-    auto *list = new QVPNListServers(&networkManager, this);
+    auto *list = new QVPNListServers(network(), this);
     connect(list, &QVPNListServers::finished, this, [this, list] { serverListArrived(list); });
     list->sendRequest();
 }
@@ -167,32 +142,22 @@ void QMainDialog::on_connect_button_clicked()
         ui->stackedWidget->setCurrentIndex(1);
 }
 
+// A request the service connection refuses (its reason is in the log) is shown to the user; the
+// window stays as it is.
 bool QMainDialog::sendConnectRequest()
 {
     const QString password = ui->password_edit->text();
     const QString username = ui->username_edit->text();
     if (service.sendConnectToVPNRequest(connection.hostname, username, password))
         return true;
-    reportRefusedRequest();
+    showRefusedRequestBox(this, service.isConnected());
     return false;
 }
 
 void QMainDialog::sendAbortRequest()
 {
     if (!service.sendAbortRequest())
-        reportRefusedRequest();
-}
-
-// The service connection refused a request (its reason is in the log): the user learns that
-// the command went nowhere, and the window stays as it is.
-void QMainDialog::reportRefusedRequest()
-{
-    const QString text = service.isConnected() ? tr("The user name, the password or the server "
-                                                    "name is too long to be sent to the "
-                                                    "Tavrin service.")
-                                               : tr("The request could not be sent: the connection "
-                                                    "to the Tavrin service is closed.");
-    QMessageBox::warning(this, tr("Connection error"), text, QMessageBox::Ok, QMessageBox::NoButton);
+        showRefusedRequestBox(this, service.isConnected());
 }
 
 void QMainDialog::saveCredentials()
@@ -240,13 +205,9 @@ void QMainDialog::switchServer(const QString &name)
 
 // Messages from the service
 
-void QMainDialog::vpn_notifyStatusChange(char code)
+void QMainDialog::vpn_notifyStatusChange(char stateCode)
 {
-    handleState(quint8(code));
-}
-
-void QMainDialog::handleState(quint8 code)
-{
+    const quint8 code = quint8(stateCode);
     if (code == Disconnected && exitRequested) {
         quit();
         return;
@@ -259,88 +220,28 @@ void QMainDialog::handleState(quint8 code)
         return;
     }
 
-    showState(code);
-    if (code == Connected) {
-        startClock();
-        addressLookup->restart();
-    } else if (code == Disconnected) {
-        if (loginFailed)
-            showLoginFailure();
-        addressLookup->restart();
-    }
-    state = code;
-}
-
-void QMainDialog::showState(quint8 code)
-{
     const QConnectionStateLook look = connectionStateLook(code);
-    const auto text = [](const char *source) { return tr(source); };
-    const auto image = [](const char *path) { return QPixmap(QString::fromLatin1(path)); };
-    if (look.titlePixmap)
-        ui->title_label->setPixmap(image(look.titlePixmap));
-    if (look.page >= 0)
-        ui->stackedWidget->setCurrentIndex(look.page);
-    ui->connect_stackedWidget->setCurrentIndex(look.connectPage);
-    if (look.connectFrameStyle)
-        ui->connect_frame->setStyleSheet(QString::fromLatin1(look.connectFrameStyle));
-    if (look.connectText)
-        ui->connect_label->setText(text(look.connectText));
-    if (look.showServerName)
-        ui->connect_country_label->setText(connection.name);
-    if (look.serverNameStyle)
-        ui->connect_country_label->setStyleSheet(QString::fromLatin1(look.serverNameStyle));
-    ui->connecton_label->setText(text(look.stateText));
-    ui->connecton_label->setStyleSheet(QString::fromLatin1(look.stateStyle));
-    if (look.addressIcon)
-        ui->ipaddress_icon->setPixmap(image(look.addressIcon));
-    if (look.addressLabel)
-        ui->ipaddress_label->setText(text(look.addressLabel));
-    if (look.addressValue)
-        ui->ipaddress_value_label->setText(text(look.addressValue));
-    if (look.clockIcon)
-        ui->time_connected_icon->setPixmap(image(look.clockIcon));
-    if (look.timeConnected)
-        ui->time_connected_value_label->setText(*look.timeConnected ? text(look.timeConnected)
-                                                                    : QString());
-    if (look.encryptionIcon)
-        ui->encryption_icon->setPixmap(image(look.encryptionIcon));
-    ui->timeconnected_section->setCurrentIndex(look.timeSectionPage);
-    if (code == Connected) {
-        updateTimeConnected();
-        saveCredentials();
-    } else if (code == Disconnecting) {
-        stopClock();
-    }
+    showConnectionStateLook(ui, look, connection.name);
     tray.showState(look);
     if (look.titleCursor >= 0)
         ui->title_label->setCursor(Qt::CursorShape(look.titleCursor));
-}
-
-// Each Connected starts the clock anew. A clock still running from an earlier Connected is
-// stopped first, so that only one timer ever ticks.
-void QMainDialog::startClock()
-{
-    stopClock();
-    clockTimerId = startTimer(1000, Qt::CoarseTimer);
-}
-
-void QMainDialog::stopClock()
-{
-    if (clockTimerId != 0)
-        killTimer(clockTimerId);
-    clockTimerId = 0;
-}
-
-// The box is modal: further state messages are handled while it is open. The failure is
-// cleared before the box opens so that a second Disconnected meanwhile does not stack another.
-void QMainDialog::showLoginFailure()
-{
-    ui->stackedWidget->setCurrentIndex(0);
-    loginFailed = false;
-    QMessageBox::warning(
-            this, tr("Login error"),
-            tr("Login failed.\nPlease check your username and password and try again."),
-            QMessageBox::Ok, QMessageBox::NoButton);
+    if (code == Connected) {
+        clock->start(startTime);
+        saveCredentials();
+        addressLookup->restart();
+    } else if (code == Disconnecting) {
+        clock->stop();
+    } else if (code == Disconnected) {
+        // The box is modal: further state messages are handled while it is open. The failure
+        // is cleared first, so that a second Disconnected meanwhile does not stack another box.
+        if (loginFailed) {
+            ui->stackedWidget->setCurrentIndex(0);
+            loginFailed = false;
+            showLoginFailedBox(this);
+        }
+        addressLookup->restart();
+    }
+    state = code;
 }
 
 void QMainDialog::vpn_startTime(uint seconds)
@@ -363,32 +264,17 @@ void QMainDialog::vpn_credentials(QByteArray credentials)
 {
     QString username;
     QString password;
-    if (!decodeUserPass(credentialsText(credentials), username, password))
+    const int end = credentials.indexOf('\0'); // the text ends at a zero byte
+    if (!decodeUserPass(QString::fromUtf8(end < 0 ? credentials : credentials.left(end)), username,
+                        password))
         return;
     ui->username_edit->setText(username);
     ui->password_edit->setText(password);
 }
 
-void QMainDialog::timerEvent(QTimerEvent *event)
-{
-    if (clockTimerId != 0 && event->timerId() == clockTimerId)
-        updateTimeConnected();
-}
-
-void QMainDialog::updateTimeConnected()
-{
-    const qint64 seconds = startTime.secsTo(QDateTime::currentDateTime());
-    const QTime elapsed = QTime(0, 0).addSecs(int(seconds % 86400));
-    ui->time_connected_value_label->setText(elapsed.toString(Qt::TextDate));
-}
-
 void QMainDialog::on_menuStatusTriggered(bool)
 {
-    QString text = tr(connectionStatusText(state));
-    if (text.contains(QLatin1String("%1")))
-        text = text.arg(connection.name);
-    QMessageBox::information(this, tr("Tavrin Status"), text, QMessageBox::Ok,
-                             QMessageBox::NoButton);
+    showStatusBox(this, state, connection.name);
 }
 
 // The public address: the lookup asks for a request when one is due, and reads the answers
@@ -396,7 +282,7 @@ void QMainDialog::on_menuStatusTriggered(bool)
 
 void QMainDialog::updateIPAddress()
 {
-    addressLookup->sendRequest();
+    addressLookup->sendRequest(network());
 }
 
 void QMainDialog::http_finished(QNetworkReply *reply)
@@ -421,7 +307,7 @@ void QMainDialog::on_settings_button_clicked()
     ui->title_label->setPixmap(QPixmap(QStringLiteral(":/imgs/title-logo.png")));
     ui->title_label->setCursor(Qt::PointingHandCursor);
     ui->stackedWidget->setCurrentIndex(1);
-    handleState(state);
+    vpn_notifyStatusChange(char(state));
 }
 
 void QMainDialog::on_title_label_clicked()
@@ -549,30 +435,4 @@ void QMainDialog::on_minimize_button_clicked()
 void QMainDialog::on_close_button_clicked()
 {
     hide();
-}
-
-void QMainDialog::mousePressEvent(QMouseEvent *event)
-{
-    chrome.press(event);
-}
-
-void QMainDialog::mouseReleaseEvent(QMouseEvent *)
-{
-    chrome.release();
-}
-
-void QMainDialog::mouseMoveEvent(QMouseEvent *event)
-{
-    chrome.move(event);
-}
-
-void QMainDialog::paintEvent(QPaintEvent *)
-{
-    QPainter(this).drawPixmap(0, 0, chrome.pixmap());
-}
-
-void QMainDialog::resizeEvent(QResizeEvent *)
-{
-    chrome.resize();
-    update();
 }

@@ -8,18 +8,15 @@
 
 #include <QtCore/qdatetime.h>
 #include <QtCore/qstring.h>
-#include <QtNetwork/qnetworkaccessmanager.h>
 #include <QtWidgets/qdialog.h>
 
 QT_BEGIN_NAMESPACE
 class QCloseEvent;
-class QMouseEvent;
+class QNetworkAccessManager;
 class QNetworkReply;
-class QPaintEvent;
-class QResizeEvent;
-class QTimerEvent;
 QT_END_NAMESPACE
 
+class QConnectionClock;
 class QPublicAddressLookup;
 class QVPNListServers;
 
@@ -39,20 +36,14 @@ public:
     explicit QMainDialog(QWidget *parent = nullptr);
     ~QMainDialog() override;
 
-    bool isServiceAvailable() const;
-    bool isInitialized() const;
+    bool isServiceAvailable() const { return serviceAvailable; }
+    bool isInitialized() const { return initialized; }
 
 public slots:
     // Escape hides the window to the tray, as the close button does.
     void reject() override;
 
 protected:
-    void timerEvent(QTimerEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private slots:
@@ -85,11 +76,10 @@ private slots:
     void updateIPAddress();
 
 private:
-    void setUpKeyboard();
     void connectSignals();
-    void showServiceUnreachable();
     void restoreSession();
     void requestServerList();
+    QNetworkAccessManager *network();
     void serverListArrived(QVPNListServers *list);
 
     void saveCredentials();
@@ -98,28 +88,20 @@ private:
     void selectServerNamed(const QString &name);
     bool sendConnectRequest();
     void sendAbortRequest();
-    void reportRefusedRequest();
     void switchServer(const QString &name);
     void showFromTray();
     void quit();
-
-    void handleState(quint8 code);
-    void showState(quint8 code);
-    void startClock();
-    void stopClock();
-    void showLoginFailure();
-    void updateTimeConnected();
 
     Ui::QMainDialog *ui;
     QTavrinTray tray;
     QTavrinServiceConnection service;
     QDateTime startTime;
     VPNServer connection;
-    QNetworkAccessManager networkManager;
+    QNetworkAccessManager *networkManager = nullptr; // made when the first request goes out
     QPublicAddressLookup *addressLookup;
-    QWindowChrome chrome;
+    QConnectionClock *clock;
+    QWindowChrome *chrome;
     QString pendingServerName;
-    int clockTimerId = 0;
     quint8 state;
     bool initialized = false;
     bool serviceAvailable = true;

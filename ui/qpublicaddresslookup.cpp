@@ -10,9 +10,8 @@
 
 static const int MaximumAttempts = 4;
 
-QPublicAddressLookup::QPublicAddressLookup(QNetworkAccessManager *manager, QObject *parent)
+QPublicAddressLookup::QPublicAddressLookup(QObject *parent)
     : QObject(parent)
-    , m_manager(manager)
 {}
 
 void QPublicAddressLookup::restart()
@@ -26,11 +25,11 @@ void QPublicAddressLookup::schedule()
     QTimer::singleShot(m_retryInterval, Qt::CoarseTimer, this, &QPublicAddressLookup::requestDue);
 }
 
-void QPublicAddressLookup::sendRequest()
+void QPublicAddressLookup::sendRequest(QNetworkAccessManager *manager)
 {
     emit textChanged(QCoreApplication::translate("QMainDialog", "Detecting..."));
     ++m_attempts;
-    tavrinGet(m_manager, tavrinPublicAddressUrl(), m_timeout, this);
+    tavrinGet(manager, tavrinPublicAddressUrl(), m_timeout, this);
 }
 
 void QPublicAddressLookup::handleReply(QNetworkReply *reply)

@@ -17,14 +17,14 @@ class QPublicAddressLookup : public QObject
     Q_OBJECT
 
 public:
-    QPublicAddressLookup(QNetworkAccessManager *manager, QObject *parent = nullptr);
+    explicit QPublicAddressLookup(QObject *parent = nullptr);
 
     // Sets the count to 0 and schedules a request.
     void restart();
     // Schedules one request after the retry interval.
     void schedule();
-    // Sends one request now.
-    void sendRequest();
+    // Sends one request now, through the given network manager.
+    void sendRequest(QNetworkAccessManager *manager);
     // Reads an answer of the web API to one of its requests: shows it, or retries. Other
     // replies of the network manager are left alone.
     void handleReply(QNetworkReply *reply);
@@ -36,11 +36,10 @@ public:
 
 signals:
     void textChanged(const QString &text);
-    // A request is due: the owner calls sendRequest(), or delegates to it.
+    // A request is due: the owner calls sendRequest().
     void requestDue();
 
 private:
-    QNetworkAccessManager *m_manager;
     int m_attempts = 0;
     int m_retryInterval = 1000;
     int m_timeout = 5000;

@@ -23,13 +23,13 @@ QTavrinTray::QTavrinTray(QWidget *window)
 void QTavrinTray::show()
 {
     m_icon.setContextMenu(&m_menu);
-    m_icon.setIcon(QIcon(QStringLiteral(":/imgs/tray/tray_off.ico")));
+    setIcon(QStringLiteral(":/imgs/tray/tray_off.ico"));
     m_icon.show();
 }
 
 void QTavrinTray::showState(const QConnectionStateLook &look)
 {
-    m_icon.setIcon(QIcon(QString::fromLatin1(look.trayIcon)));
+    setIcon(QString::fromLatin1(look.trayIcon));
     m_connect->setText(QString::fromLatin1(look.connectActionText));
     m_connect->setEnabled(look.connectEnabled);
     m_jumpToFastest->setEnabled(look.jumpToFastestEnabled);
@@ -50,4 +50,12 @@ QList<QAction *> QTavrinTray::setServers(const QList<VPNServer> &servers)
         entries.append(entry);
     }
     return entries;
+}
+
+void QTavrinTray::setIcon(const QString &path)
+{
+    auto icon = m_icons.find(path);
+    if (icon == m_icons.end())
+        icon = m_icons.insert(path, QIcon(path));
+    m_icon.setIcon(*icon);
 }

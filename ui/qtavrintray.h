@@ -3,8 +3,10 @@
 
 #include "base/vpnserver.h"
 
+#include <QtCore/qhash.h>
 #include <QtCore/qlist.h>
 #include <QtCore/qobject.h>
+#include <QtGui/qicon.h>
 #include <QtWidgets/qmenu.h>
 #include <QtWidgets/qsystemtrayicon.h>
 
@@ -38,7 +40,10 @@ public:
     QList<QAction *> setServers(const QList<VPNServer> &servers);
 
 private:
+    void setIcon(const QString &path);
+
     QSystemTrayIcon m_icon;
+    QHash<QString, QIcon> m_icons; // each read once: an icon file holds every size
     QMenu m_menu;
     QAction *m_connect;
     QAction *m_status;

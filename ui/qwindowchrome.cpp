@@ -8,18 +8,40 @@
 #include <QtWidgets/qwidget.h>
 
 QWindowChrome::QWindowChrome(QWidget *window)
-    : m_window(window)
-{}
-
-void QWindowChrome::press(QMouseEvent *event)
+    : QObject(window)
+    , m_window(window)
 {
-    m_dragPosition = event->localPos().toPoint();
-    m_dragging = true;
+    window->installEventFilter(this);
 }
 
-void QWindowChrome::release()
+bool QWindowChrome::eventFilter(QObject *watched, QEvent *event)
 {
-    m_dragging = false;
+    if (watched != m_window)
+        return false;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        m_dragPosition = static_cast<QMouseEvent *>(event)->localPos().toPoint();
+        m_dragging = true;
+        return true;
+    case QEvent::MouseButtonRelease:
+        m_dragging = false;
+        return true;
+    case QEvent::MouseMove:
+        move(static_cast<QMouseEvent *>(event));
+        return true;
+    case QEvent::Resize: {
+        const QPixmap shape = shapePixmap(m_window->size());
+        if (!shape.isNull())
+            m_window->setMask(shape.mask());
+        return false;
+    }
+    case QEvent::Paint:
+        paint();
+        return true;
+    default:
+        return false;
+    }
 }
 
 void QWindowChrome::move(QMouseEvent *event)
@@ -37,11 +59,20 @@ void QWindowChrome::move(QMouseEvent *event)
     m_window->move(event->globalPos() - m_dragPosition);
 }
 
-void QWindowChrome::resize()
+static void drawShape(QPainter *painter, const QSize &size)
 {
-    m_pixmap = shapePixmap(m_window->size());
-    if (!m_pixmap.isNull())
-        m_window->setMask(m_pixmap.mask());
+    painter->setPen(QPen(QBrush(QColor(160, 160, 160, 255)), 1, Qt::SolidLine));
+    painter->setBrush(QBrush(QColor(247, 247, 247, 255), Qt::SolidPattern));
+    painter->setRenderHint(QPainter::Qt4CompatiblePainting, true);
+    painter->drawRoundedRect(QRect(QPoint(0, 0), size - QSize(1, 1)), 7.0, 7.0, Qt::AbsoluteSize);
+}
+
+// The same drawing as the shape's, straight onto the window: the pixels outside the shape are
+// cut away by the mask.
+void QWindowChrome::paint()
+{
+    QPainter painter(m_window);
+    drawShape(&painter, m_window->size());
 }
 
 QPixmap QWindowChrome::shapePixmap(const QSize &size)
@@ -52,11 +83,7 @@ QPixmap QWindowChrome::shapePixmap(const QSize &size)
     QBitmap transparent(size);
     transparent.fill(Qt::color0);
     pixmap.setMask(transparent);
-
     QPainter painter(&pixmap);
-    painter.setPen(QPen(QBrush(QColor(160, 160, 160, 255)), 1, Qt::SolidLine));
-    painter.setBrush(QBrush(QColor(247, 247, 247, 255), Qt::SolidPattern));
-    painter.setRenderHint(QPainter::Qt4CompatiblePainting, true);
-    painter.drawRoundedRect(QRect(QPoint(0, 0), size - QSize(1, 1)), 7.0, 7.0, Qt::AbsoluteSize);
+    drawShape(&painter, size);
     return pixmap;
 }

@@ -1,6 +1,7 @@
 #ifndef QWINDOWCHROME_H
 #define QWINDOWCHROME_H
 
+#include <QtCore/qobject.h>
 #include <QtCore/qpoint.h>
 #include <QtGui/qpixmap.h>
 
@@ -9,31 +10,28 @@ class QMouseEvent;
 class QWidget;
 QT_END_NAMESPACE
 
-// The chrome of a frameless window: it is dragged with the mouse from wherever a press reaches
-// the window itself, and it is cut to a rounded rectangle with a one-pixel grey outline.
-class QWindowChrome
+// The chrome of a frameless window, watching the window's own events: the window is dragged
+// with the mouse from wherever a press with any button reaches the window itself (the pressed
+// point stays under the cursor until the release), it is cut to a rounded rectangle whenever
+// its size changes, and it paints that rectangle's grey outline and light background.
+class QWindowChrome : public QObject
 {
+    Q_OBJECT
+
 public:
     explicit QWindowChrome(QWidget *window);
 
-    // The window's mouse events. A press with any button starts a drag; each move while
-    // dragging keeps the pressed point under the cursor; the release ends the drag.
-    void press(QMouseEvent *event);
-    void release();
-    void move(QMouseEvent *event);
-
-    // The window's shape and background at its current size, and the mask cut from it. Built
-    // again when the size changes.
-    void resize();
-    const QPixmap &pixmap() const { return m_pixmap; }
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     // The shape for a size: transparent outside a rounded rectangle (radius 7) with a grey
     // outline, filled with the window's background colour.
     static QPixmap shapePixmap(const QSize &size);
 
 private:
+    void move(QMouseEvent *event);
+    void paint();
+
     QWidget *m_window;
-    QPixmap m_pixmap;
     QPoint m_dragPosition;
     bool m_dragging = false;
 };

@@ -50,6 +50,12 @@ void TavrinTestDesktop::resetSettings()
     QVPNClientSettings::setAutoStart(false);
 }
 
+void TavrinTestDesktop::setServerList(const QByteArray &json)
+{
+    if (m_serverList.open() && m_serverList.write(json) == json.size() && m_serverList.flush())
+        m_simArguments << QStringLiteral("--list-file") << m_serverList.fileName();
+}
+
 bool TavrinTestDesktop::start(bool withService)
 {
     QTavrinSimOptions options;

@@ -7,6 +7,7 @@
 #include <QtCore/qlist.h>
 #include <QtCore/qrect.h>
 #include <QtCore/qstringlist.h>
+#include <QtCore/qtemporaryfile.h>
 #include <QtCore/qtimer.h>
 #include <QtWidgets/qmessagebox.h>
 
@@ -33,6 +34,8 @@ public:
     explicit TavrinTestDesktop(const QStringList &simArguments = {});
     ~TavrinTestDesktop() override;
 
+    // Serves this text as the server list instead of the stand-in's built-in one.
+    void setServerList(const QByteArray &json);
     // Starts the stand-in; without a service nothing listens on the socket "Tavrin".
     bool start(bool withService = true);
     // Builds the window as start-up does (frameless), shows it when asked and waits until the
@@ -68,6 +71,7 @@ private:
     void closeBox();
 
     QStringList m_simArguments;
+    QTemporaryFile m_serverList;
     std::unique_ptr<QTavrinSim> m_sim;
     std::unique_ptr<QMainDialog> m_window;
     QTimer m_user;

@@ -24,7 +24,8 @@ TavrinTestEnvironment::TavrinTestEnvironment()
     Q_ASSERT(m_dir.isValid());
     qputenv("HOME", makeFolder(home()).toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", makeFolder(configHome()).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", makeFolder(root() + QStringLiteral("/home/.local/share")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME",
+            makeFolder(root() + QStringLiteral("/home/.local/share")).toLocal8Bit());
     qputenv("XDG_CACHE_HOME", makeFolder(root() + QStringLiteral("/home/.cache")).toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", makeFolder(runtimeDir()).toLocal8Bit());
     qputenv("TMPDIR", makeFolder(tempDir()).toLocal8Bit());

@@ -1,4 +1,4 @@
-#include "ui/qmaindialogfonts.h"
+#include "ui/qmaindialogform.h"
 #include "ui_qmaindialog.h"
 
 namespace {
@@ -11,13 +11,19 @@ struct FontRow
     const char *styleSheet;
 };
 
-void applyFontRow(const FontRow &row, std::initializer_list<QWidget *> widgets,
-                  qreal letterSpacing = 0)
+QFont rowFont(const FontRow &row, qreal letterSpacing = 0)
 {
     QFont font(QString::fromLatin1(row.family), row.pointSize, row.weight, false);
     font.setStyleStrategy(QFont::PreferAntialias);
     if (letterSpacing != 0)
         font.setLetterSpacing(QFont::AbsoluteSpacing, letterSpacing);
+    return font;
+}
+
+void applyFontRow(const FontRow &row, std::initializer_list<QWidget *> widgets,
+                  qreal letterSpacing = 0)
+{
+    const QFont font = rowFont(row, letterSpacing);
     for (QWidget *widget : widgets) {
         widget->setFont(font);
         if (row.styleSheet)
@@ -41,4 +47,25 @@ void applyMainDialogFonts(Ui::QMainDialog *ui)
     applyFontRow({"Roboto", 16, 40, "color: #333333"}, {ui->time_connected_value_label});
     applyFontRow({"Roboto", 10, 100, "color: #999999"}, {ui->encryption_text});
     applyFontRow({"Roboto", 16, 40, "color: #333333"}, {ui->encryption_value_text});
+}
+
+QList<QFont> mainDialogFonts()
+{
+    QList<QFont> fonts;
+    for (const FontRow &row :
+         {FontRow{"Roboto", 16, 60, nullptr}, FontRow{"Roboto", 20, 70, nullptr},
+          FontRow{"Roboto", 14, 70, nullptr}, FontRow{"Roboto", 20, 50, nullptr},
+          FontRow{"Roboto", 10, 75, nullptr}, FontRow{"Roboto", 10, 100, nullptr},
+          FontRow{"Roboto", 16, 40, nullptr}})
+        fonts.append(rowFont(row));
+    fonts.append(rowFont({"Roboto Condensed", 14, 100, nullptr}, 5.0));
+    return fonts;
+}
+
+void setUpMainDialogKeys(Ui::QMainDialog *ui)
+{
+    for (QPushButton *button : ui->stackedWidget->window()->findChildren<QPushButton *>())
+        button->setAutoDefault(false);
+    for (QLineEdit *field : {ui->username_edit, ui->password_edit})
+        QObject::connect(field, &QLineEdit::returnPressed, ui->connect_button, &QPushButton::click);
 }

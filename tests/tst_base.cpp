@@ -1,0 +1,121 @@
+// The base layer: the log file and the hosts that the environment may override.
+
+#include "base/tavrindeployment.h"
+#include "base/tavrinlog.h"
+#include "tavrintestenvironment.h"
+
+#include <QtCore/qdatetime.h>
+#include <QtCore/qdir.h>
+#include <QtCore/qfile.h>
+#include <QtCore/qregularexpression.h>
+#include <QtCore/qthread.h>
+#include <QtTest/qtest.h>
+
+static const QString logLine = "(\\d{4}\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}) - %1\r\n";
+
+class tst_Base : public QObject
+{
+    Q_OBJECT
+
+    static QString homeLog() { return QDir::homePath() + QStringLiteral("/tavrin-client.log"); }
+    static QString content(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    // The log's lines behind their time stamps: "Warning: text".
+    static QStringList entries(const QString &path)
+    {
+        QStringList lines = content(path).split("\r\n", Qt::SkipEmptyParts);
+        for (QString &line : lines)
+            line.remove(0, 26); // "yyyy.MM.dd hh:mm:ss.zzz - "
+        return lines;
+    }
+
+    static QStringList hosts() { return {tavrinApiHost(), tavrinSiteHost(), tavrinAutoHostname()}; }
+
+private slots:
+    void thresholdAndLineFormat() // first: it needs the logger as the program starts it
+    {
+        const QString message = QStringLiteral("K\u00f6ln \U0001F30D - Error: x");
+        const QDateTime before = QDateTime::currentDateTime();
+        writeLog(QStringLiteral("hidden"), Debug);
+        writeLog(message, Warning);
+        const QDateTime after = QDateTime::currentDateTime();
+        setLogOptions(Critical, false);
+        writeLog(QStringLiteral("hidden"), Error);
+        writeLog(QStringLiteral("shown"), Critical);
+        const QString text = content(homeLog());
+        const QRegularExpressionMatch match
+                = QRegularExpression(
+                          "\\A" + logLine.arg("Warning: " + QRegularExpression::escape(message))
+                          + logLine.arg("Critical: shown") + "\\z")
+                          .match(text);
+        QVERIFY2(match.hasMatch(), qPrintable(text));
+        const QDateTime time = QDateTime::fromString(match.captured(1), "yyyy.MM.dd hh:mm:ss.zzz");
+        QVERIFY2(before <= time && time <= after, qPrintable(match.captured(1)));
+    }
+
+    void locations()
+    {
+        const QString beside = QCoreApplication::applicationDirPath() + "/tst_base.log";
+        const QString root = TavrinTestEnvironment::instance()->root();
+        const QByteArray home = qgetenv("HOME");
+        QFile::remove(homeLog());
+        setLogOptions(Debug, true);
+        writeLog(QStringLiteral("beside"), Error);
+        const QStringList besideEntries = entries(beside);
+        QFile::remove(beside);
+        QCOMPARE(besideEntries, QStringList{"Error: beside"});
+        // A folder that cannot take the file loses the line, and nothing else.
+        QVERIFY(QDir().mkpath(root + "/blocked/tavrin-client.log"));
+        for (const QString &folder : QStringList{root + "/missing", "/proc", root + "/blocked"}) {
+            qputenv("HOME", folder.toLocal8Bit());
+            setLogOptions(Debug, false);
+            writeLog(QStringLiteral("lost"), Critical);
+            QVERIFY2(!QFileInfo(folder + "/tavrin-client.log").isFile(), qPrintable(folder));
+        }
+        qputenv("HOME", home);
+        setLogOptions(Debug, false);
+        writeLog(QStringLiteral("home"), Warning);
+        writeLog(QStringLiteral("home again"), Debug);
+        QCOMPARE(entries(homeLog()), (QStringList{"Warning: home", "Debug: home again"}));
+    }
+
+    void linesFromManyThreadsDoNotInterleave()
+    {
+        QFile::remove(homeLog());
+        QList<QThread *> threads;
+        for (int id = 0; id < 4; ++id) {
+            threads << QThread::create([id] {
+                for (int i = 0; i < 100; ++i)
+                    writeLog(QStringLiteral("%1 %2 %3").arg(id).arg(i).arg(QString(60, 'z')), Error);
+            });
+            threads.last()->start();
+        }
+        for (QThread *thread : threads)
+            QVERIFY(thread->wait(60000));
+        qDeleteAll(threads);
+        const QStringList lines = entries(homeLog());
+        QCOMPARE(lines.size(), 400);
+        const QRegularExpression whole(QStringLiteral("\\AError: \\d \\d+ z{60}\\z"));
+        for (const QString &line : lines)
+            QVERIFY2(whole.match(line).hasMatch(), qPrintable(line));
+    }
+
+    void hostsFollowEnvironment()
+    {
+        qunsetenv("TAVRIN_API_HOST");
+        qunsetenv("TAVRIN_SITE_HOST");
+        const QStringList builtIn = hosts();
+        qputenv("TAVRIN_API_HOST", "  ");
+        QCOMPARE(hosts(), builtIn);
+        qputenv("TAVRIN_API_HOST", " 127.0.0.1:8080\n");
+        qputenv("TAVRIN_SITE_HOST", "site.test");
+        // The automatic-selection host is fixed at build time.
+        QCOMPARE(hosts(), QStringList({"127.0.0.1:8080", "site.test", builtIn.at(2)}));
+    }
+};
+
+TAVRIN_TEST_GUILESS_MAIN(tst_Base)
+#include "tst_base.moc"

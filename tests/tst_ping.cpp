@@ -1,0 +1,165 @@
+// Latency measurement: echo request bytes, which replies count as ours, the ping service, the
+// chooser's ping thread ending while an echo blocks, and a real echo where ICMP sockets open.
+
+#include "ping/qicmppacket.h"
+#include "ping/qicmpsocket_unix.h"
+#include "ping/qpingservice.h"
+#include "ping/qsystemicmpecho.h"
+#include "tavrintestenvironment.h"
+#include "widgets/qvpnservercombobox.h"
+
+#include <QtCore/qdeadlinetimer.h>
+#include <QtCore/qendian.h>
+#include <QtCore/qsemaphore.h>
+#include <QtTest/qsignalspy.h>
+#include <QtTest/qtest.h>
+#include <QtWidgets/qapplication.h>
+
+namespace {
+
+const quint32 loopback = 0x7f000001, otherLoopback = 0x7f000002;
+const quint16 ourId = 0x4242, ourSequence = 7;
+
+// An echo reply as a host sends it: the ICMP message, behind an IPv4 header for a raw socket.
+QByteArray reply(bool raw, quint16 id = ourId, quint16 sequence = ourSequence,
+                 const QByteArray &payload = QIcmpEcho::payload(), quint8 type = 0, quint8 code = 0,
+                 quint32 source = loopback)
+{
+    QByteArray message = QByteArray(1, char(type)) + char(code) + QByteArray(2, '\0')
+                         + QIcmpPacket::echoRequest(id, sequence, payload).mid(4);
+    qToBigEndian<quint16>(QIcmpPacket::checksum(message), message.data() + 2);
+    const QByteArray header = QByteArray::fromHex(
+            "450000000000000040010000" + QByteArray::number(source, 16).rightJustified(8, '0'));
+    return raw ? header + QByteArray(4, '\0') + message : message;
+}
+
+// Answers with the latency its host name ends with.
+struct ScriptedEcho : QIcmpEcho
+{
+    int echo(const QString &hostname) override { return hostname.section(' ', -1).toInt(); }
+};
+
+// Blocks until released, or until aborted when it honours abort().
+struct Blocker
+{
+    bool honoursAbort;
+    QSemaphore entered{0}, release{0};
+    QAtomicInt destroyed{0};
+};
+struct BlockingEcho : QIcmpEcho
+{
+    Blocker *b = nullptr;
+    ~BlockingEcho() override { b->destroyed.storeRelease(1); }
+    int echo(const QString &) override
+    {
+        b->entered.release();
+        return b->release.tryAcquire(1, 20000) ? 5 : -1;
+    }
+    void abort() override { b->release.release(b->honoursAbort); }
+};
+
+} // namespace
+
+class tst_Ping : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void echoRequest()
+    {
+        // The worked example of the Internet checksum; an odd length is padded with a zero.
+        QCOMPARE(QIcmpPacket::checksum(QByteArray::fromHex("0001f203f4f5f6f7")), quint16(0x220d));
+        QCOMPARE(QIcmpPacket::checksum(QByteArray::fromHex("0001f203f4f5f6")),
+                 QIcmpPacket::checksum(QByteArray::fromHex("0001f203f4f5f600")));
+        QCOMPARE(QIcmpPacket::echoRequest(0x1234, 0xabcd, QIcmpEcho::payload()),
+                 QByteArray::fromHex("080011d91234abcd") + "abcdefghijklmnopqest");
+    }
+
+    // Stray and forged packets are not the reply to our echo.
+    void replyMatching()
+    {
+        const QIcmpPacket::Expectation expected{loopback, ourId, ourSequence, QIcmpEcho::payload()};
+        const auto check = [&](bool raw, const QByteArray &packet, bool ours = false,
+                               quint32 sender = loopback) {
+            QVERIFY2(QIcmpPacket::isEchoReply(packet, raw, sender, expected) == ours,
+                     packet.toHex().constData());
+        };
+        for (const bool raw : {false, true}) {
+            QByteArray corrupted = reply(raw);
+            corrupted[raw ? 22 : 2] = char(~corrupted.at(raw ? 22 : 2)); // checksum
+            check(raw, reply(raw), true);
+            check(raw, reply(raw), false, otherLoopback);
+            check(raw, reply(raw, ourId, ourSequence - 1)); // late reply to the previous echo
+            check(raw, reply(raw, ourId + 1));              // another program's echo
+            check(raw, reply(raw, ourId, ourSequence, "abcdefghijklmnopqrst"));
+            check(raw, reply(raw, ourId, ourSequence, expected.payload.left(19)));
+            check(raw, reply(raw, ourId, ourSequence, expected.payload, 8)); // our own request
+            check(raw, reply(raw, ourId, ourSequence, expected.payload, 0, 1));
+            check(raw, corrupted);
+            check(raw, reply(raw).left(raw ? 30 : 10));
+        }
+        // A raw packet's IP header names the host and ICMP; it may carry options.
+        check(true, reply(true, ourId, ourSequence, expected.payload, 0, 0, otherLoopback));
+        check(true, reply(true).replace(9, 1, "\x11")); // UDP
+        check(true, reply(true).insert(20, QByteArray(4, '\1')).replace(0, 1, "\x46"), true);
+    }
+
+    // One result per request, with the very host name asked for; any failure is -1.
+    void injectedEcho()
+    {
+        QPingService service(new ScriptedEcho);
+        QSignalSpy results(&service, &QPingService::pingResult);
+        const QStringList hosts{" Odd.Host 37", "b 0", "c -1", "d -42", "b 0"};
+        for (const QString &host : hosts)
+            service.pingHost(host);
+        const QList<int> latencies{37, 0, -1, -1, 0};
+        QCOMPARE(results.count(), hosts.size());
+        for (int i = 0; i < hosts.size(); ++i)
+            QCOMPARE(results.at(i), (QVariantList{hosts.at(i), latencies.at(i)}));
+    }
+
+    // Destroying the chooser never waits for the echo; its thread and service end after it.
+    void chooserEndsWhileEchoBlocks()
+    {
+        for (const bool honoursAbort : {true, false}) {
+            Blocker blocker{honoursAbort};
+            auto *echo = new BlockingEcho;
+            echo->b = &blocker;
+            auto *chooser = new QVPNServerComboBox(echo);
+            chooser->setPingInterval(0);
+            chooser->setServers({{"Germany", "DE", "de.test"}});
+            QTRY_COMPARE(blocker.entered.available(), 1);
+            const QDeadlineTimer limit(2000);
+            delete chooser;
+            const bool quick = !limit.hasExpired();
+            const int destroyedAtOnce = blocker.destroyed.loadAcquire();
+            blocker.release.release();
+            QVERIFY2(quick, "the chooser waited for the echo");
+            // Given up, the echo ends with its thread and service; otherwise nothing is deleted
+            // under it, and they end once it comes back.
+            QCOMPARE(destroyedAtOnce, honoursAbort ? 1 : 0);
+            QTRY_COMPARE(blocker.destroyed.loadAcquire(), 1);
+        }
+    }
+
+    void systemEcho()
+    {
+        if (!QIcmpSocket().isValid())
+            QSKIP("No ICMP socket here: net.ipv4.ping_group_range leaves out this group, and no "
+                  "raw socket without root or CAP_NET_RAW.");
+        QPingService service;
+        QSignalSpy results(&service, &QPingService::pingResult);
+        service.pingHost(QStringLiteral("127.0.0.1"));
+        const int latency = results.value(0).value(1).toInt();
+        QVERIFY(latency >= 0 && latency < QIcmpEcho::TimeoutMs);
+        // Aborted, the same echo fails at once.
+        QSystemIcmpEcho echo;
+        echo.abort();
+        const QDeadlineTimer timeout(QIcmpEcho::TimeoutMs);
+        QCOMPARE(echo.echo(QStringLiteral("127.0.0.1")), -1);
+        QVERIFY(!timeout.hasExpired());
+    }
+};
+
+TAVRIN_TEST_MAIN(tst_Ping)
+#include "tst_ping.moc"

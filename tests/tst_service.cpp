@@ -1,0 +1,373 @@
+// The service layer: frames, credential text, and the connection against a real local server.
+
+#include "base/tavrinlog.h"
+#include "service/qtavrinserviceconnection.h"
+#include "service/tavrincredentials.h"
+#include "service/tavrinservicepeer.h"
+#include "tavrinsignalrecorder.h"
+#include "tavrintestdesktop.h"
+#include "tavrintestenvironment.h"
+
+#include <QtCore/qdeadlinetimer.h>
+#include <QtCore/qdir.h>
+#include <QtCore/qrandom.h>
+#include <QtNetwork/qlocalserver.h>
+#include <QtTest/qtest.h>
+
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const int Patience = 20000; // reached only when something is broken
+const QString notOpen = QStringLiteral("error TavrinServiceConnection is not open for method ");
+
+// Runs the event loop until done() holds; unlike QTest::qWaitFor without a 10 ms nap per pass.
+template<class Done>
+bool waitUntil(Done done)
+{
+    QTimer tick; // wakes the blocking pass below when nothing else happens
+    tick.start(50);
+    const QDeadlineTimer deadline(Patience);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
+// Stands in for the service: takes one client on the socket "Tavrin".
+struct Service : QObject
+{
+    QLocalServer server;
+    QLocalSocket *client = nullptr;
+    QByteArray received;
+
+    Service()
+    {
+        QLocalServer::removeServer(QStringLiteral("Tavrin"));
+        server.listen(QStringLiteral("Tavrin"));
+        connect(&server, &QLocalServer::newConnection, this, [this] {
+            client = server.nextPendingConnection();
+            connect(client, &QLocalSocket::readyRead, this,
+                    [this] { received += client->readAll(); });
+        });
+    }
+    bool accept(QTavrinServiceConnection *connection)
+    {
+        return connection->connectToService() && waitUntil([this] { return client; });
+    }
+    // Sends bytes and returns once the client has read them: a piece of their own.
+    bool deliver(const QByteArray &bytes)
+    {
+        client->write(bytes);
+        client->flush();
+        int unread = -1;
+        return waitUntil([&] {
+            return ::ioctl(int(client->socketDescriptor()), SIOCOUTQ, &unread) == 0 && unread == 0;
+        });
+    }
+};
+
+} // namespace
+
+class tst_Service : public QObject
+{
+    Q_OBJECT
+
+    static QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
+    // The last line of the log without its time stamp: "Warning: text".
+    static QString lastLogEntry()
+    {
+        QFile file(QDir::homePath() + QStringLiteral("/tavrin-client.log"));
+        file.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(file.readAll()).section("\r\n", -2, -2).mid(26);
+    }
+
+    // A session's frames and the signals they raise (malformed, short or unread ones: none).
+    // Every run through it raises the same, as its first bandwidth type differs from its last.
+    static QByteArray sessionStream(QStringList *expected)
+    {
+        const QList<QPair<QByteArray, QString>> frames{
+                {QByteArray(hex("010c0a") + "oyKjLg==" + hex("02")), "credentials oyKjLg=="},
+                {hex("05040d02"), ""}, // wrong start byte
+                {hex("01050d0002"), "state 0"},
+                {hex("01050d0303"), ""}, // no end byte
+                {hex("01040d02"), ""},   // state without its state byte
+                {QByteArray(hex("01120d0108") + "10.8.0.6" + hex("00f1536502")),
+                 "ip 10.8.0.6|start 1700000000|state 1"},
+                {hex("010a0d01010102030402"), ""}, // address past the end
+                {hex("010a0d01800102030402"), ""}, // address length 0x80
+                {buildConnectedFrame(QByteArray(200, 'x'), 99u),
+                 "ip " + QString(200, 'x') + "|start 99|state 1"},
+                {hex("010d0e01e80300000a00000002"), "bandwidth 1 0 0"},
+                {hex("0100"), ""}, // length 0, then length 1
+                {hex("010d0e01dc0500001e00000002"), "bandwidth 1 500 20"},
+                {hex("010c0e01010000000200000002"), ""}, // 13 bytes, its length says 12
+                {hex("010c0e010100000002000002"), ""},   // a bandwidth frame of 12 bytes
+                {hex("01040902"), ""},                   // a request type
+                {buildBandwidthFrame(0, 7, 8), "bandwidth 0 7 8"},
+                {buildCredentialsReplyFrame(QByteArray(200, 'x')),
+                 "credentials " + QString(200, 'x')},
+                {hex("01030f"), ""}, // length 3: three bytes dropped
+                {buildBandwidthFrame(1, 2000, 90), "bandwidth 1 0 0"},
+                {buildBandwidthFrame(2, 0, 0), "bandwidth 2 0 0"},
+                {buildBandwidthFrame(2, 50, 0), "bandwidth 2 0 0"}, // a baseline of 0 is replaced
+                {buildBandwidthFrame(2, 80, 5), "bandwidth 2 30 0"},
+                {buildBandwidthFrame(2, 70, 5), "bandwidth 2 4294967286 0"}, // going down wraps
+                {hex("01040a02"), "credentials "},
+                {hex("01060faabb02"), "login failed"},
+                {buildStatusFrame(200), "state 200"},
+                {buildStatusFrame(Disconnected), "state 3"}};
+        QByteArray stream;
+        for (const auto &frame : frames) {
+            stream += frame.first;
+            *expected += frame.second.split('|', Qt::SkipEmptyParts);
+        }
+        return stream;
+    }
+
+    // Reads a frame with other bytes behind it.
+    static QString readFrame(const QByteArray &frame, char behind)
+    {
+        const QByteArray padded = frame + QByteArray(256, behind);
+        TavrinServiceMessage m;
+        const bool read = decodeServiceFrame(padded.constData(), frame.size(), &m);
+        return QString::asprintf("%d %d %d %s %u %d %u %u", read, m.type, m.state,
+                                 m.data.toHex().constData(), m.startTime, m.bandwidthType,
+                                 m.download, m.upload);
+    }
+
+private slots:
+    void hostileInputMakesProgressWithinFrames()
+    {
+        QRandomGenerator random(7);
+        for (int round = 0; round < 40; ++round) {
+            QByteArray noise(random.bounded(1, 20000), Qt::Uninitialized);
+            for (char &byte : noise) // one in five a start byte or an end byte, so frames occur
+                byte = char(random.bounded(10) < 2 ? random.bounded(1, 3) : random.bounded(256));
+            QTavrinFrameSplitter splitter;
+            for (int offset = 0; offset < noise.size();) {
+                const int piece = qMin(random.bounded(1, 600), noise.size() - offset);
+                splitter.append(noise.constData() + offset, piece);
+                offset += piece;
+                QByteArray f;
+                while (splitter.nextFrame(&f)) {
+                    QVERIFY(f.size() >= MinimumFrameSize && f.at(0) == FrameStartByte
+                            && quint8(f.at(1)) == f.size() && f.at(f.size() - 1) == FrameEndByte);
+                    QCOMPARE(readFrame(f, '\0'), readFrame(f, '\xff')); // bytes behind play no part
+                }
+                QVERIFY(splitter.bufferedSize() < MaximumFrameSize); // never stuck behind a frame
+            }
+        }
+    }
+
+    void readerGivesSameSignalsForEverySplit()
+    {
+        QStringList expected;
+        const QByteArray stream = sessionStream(&expected);
+        Service service;
+        QTavrinServiceConnection connection;
+        QVERIFY(service.accept(&connection));
+        TavrinSignalRecorder recorder(&connection);
+        // Hands the stream over cut at the given offsets; returns the signals it raised.
+        const auto run = [&](QVector<int> cuts) {
+            recorder.lines.clear();
+            cuts << stream.size();
+            for (int i = 0, from = 0; i < cuts.size(); from = cuts.at(i++)) {
+                if (!service.deliver(stream.mid(from, cuts.at(i) - from)))
+                    return QStringList{"not delivered"};
+            }
+            return recorder.lines;
+        };
+        QVector<int> everyByte;
+        for (int cut = 0; cut < stream.size(); ++cut) { // 0: all at once
+            everyByte << cut;
+            QVERIFY2(run({cut}) == expected, qPrintable(QStringLiteral("cut at %1").arg(cut)));
+        }
+        QCOMPARE(run(everyByte), expected);
+    }
+
+    void credentialText_data()
+    {
+        QTest::addColumn<QStringList>("pair"); // user name, password; none: the text is given
+        QTest::addColumn<QByteArray>("text");  // "*": whatever the pair gives
+        QTest::addColumn<QString>("failure");  // why the text is refused, as the log says
+        const auto row = [](const char *tag, const QStringList &pair, const QByteArray &text,
+                            const char *failure = "") {
+            QTest::newRow(tag) << pair << text << QString(failure);
+        };
+        // 01 'a' 01 'b', every byte rotated left by two bits and XORed with A7, in Base64.
+        row("known", {"a", "b"}, "oyKjLg==");
+        row("known, high bits", {"\u00e9", "~"}, "r6gBo14=");
+        row("non-ASCII", {"J\u00fcrgen.\u041f\u0435", "\u5bc6\U0001F511"}, "*");
+        row("255 bytes each", {QString(255, 'u'), QString(85, QChar(0x20ac))}, "*");
+        row("NUL, leading BOM", {QStringLiteral("\ufeffa\u0000b"), QString(1, QChar(0))}, "*");
+        row("user name over 255 bytes", {QString(256, 'u'), "p"}, "", "tmp.length()");
+        row("password over 255 bytes", {"u", QString(128, QChar(0xe9))}, "", "tmp.length()");
+        row("no Base64 at all", {}, "!!**  ##", "tmp.length()");
+        row("empty user name", {}, encodeUserPass(QString(), "p"), "usize == 0");
+        row("empty password", {}, encodeUserPass("u", QString()), "psize == 0");
+        // The scrambled bytes of the pair "user", "pass" (04 user 04 pass), cut or extended.
+        const QByteArray bytes = QByteArray::fromBase64(encodeUserPass("user", "pass"));
+        row("ends in the user name", {}, bytes.left(3).toBase64(), "usernameBA.length() != usize");
+        row("ends after the user name", {}, bytes.left(5).toBase64(), "psize == 0");
+        row("ends in the password", {}, bytes.left(8).toBase64(), "passwordBA.length() != psize");
+        row("bytes after the password", {}, QByteArray(bytes + 'x').toBase64(), "tmp.length() > 0");
+    }
+
+    void credentialText()
+    {
+        QFETCH(QStringList, pair);
+        QFETCH(QByteArray, text);
+        QFETCH(QString, failure);
+        const QByteArray encoded = pair.isEmpty() ? text : encodeUserPass(pair.at(0), pair.at(1));
+        QCOMPARE(encoded, text == "*" ? encoded : text);
+        setLogOptions(Debug, false);
+        QStringList decoded{"kept", "kept"};
+        QCOMPARE(decodeUserPass(QString::fromLatin1(encoded), decoded[0], decoded[1]),
+                 failure.isEmpty());
+        QCOMPARE(decoded, failure.isEmpty() ? pair : QStringList({"kept", "kept"}));
+        if (!failure.isEmpty())
+            QCOMPARE(lastLogEntry(), QString("Debug: decodeUserPass - " + failure));
+    }
+
+    void requests_data()
+    {
+        QTest::addColumn<QStringList>("connect"); // host, user name, password; none: the tag's slot
+        QTest::addColumn<QByteArray>("frame");    // what the service receives
+        QTest::addColumn<QString>("error");       // the refusal, when it is refused
+        const auto row = [](const char *tag, const QStringList &connect, const QByteArray &frame,
+                            const QString &error = QString()) {
+            QTest::newRow(tag) << connect << frame << error;
+        };
+        row("sendStatusRequest", {}, hex("01040102"));
+        row("sendAbortRequest", {}, hex("01040502"));
+        row("sendServerListRequest", {}, hex("01040702"));
+        row("sendCredentialsRequest", {}, hex("01040902"));
+        row("sendUpdateCAFileRequest", {}, hex("01040b02"));
+        const QByteArray text("\x08oyKjLg==\x02"); // the credential text of a, b; the end byte
+        const QString host = "de1.vpn.example.test";
+        row("connect", {host, "a", "b"}, QByteArray(hex("01220314") + host.toLatin1() + text));
+        row("connect, longest frame", {QString(241, 'h'), "a", "b"},
+            QByteArray(hex("01ff03f1") + QByteArray(241, 'h') + text));
+        row("connect, link not open", {host, "a", "b"}, {},
+            QString(notOpen + "sendConnectToVPNRequest"));
+        const QString tooLong = "error TavrinServiceConnection cannot send method "
+                                "sendConnectToVPNRequest: the host name or the credentials are "
+                                "too long for a request";
+        const QByteArray next = hex("01040902");
+        row("connect, frame of 256 bytes", {QString(242, 'h'), "a", "b"}, next, tooLong);
+        row("connect, host over 255 bytes", {QString(256, 'h'), "a", "b"}, next, tooLong);
+        row("connect, user name over 255 bytes", {host, QString(256, 'u'), "b"}, next, tooLong);
+        row("connect, password over 255 bytes", {host, "a", QString(128, QChar(0xe9))}, next,
+            tooLong);
+    }
+
+    void requests()
+    {
+        QFETCH(QStringList, connect);
+        QFETCH(QByteArray, frame);
+        QFETCH(QString, error);
+        const bool linkUp = !error.contains("is not open");
+        Service service;
+        QTavrinServiceConnection connection;
+        QVERIFY(!linkUp || service.accept(&connection));
+        TavrinSignalRecorder recorder(&connection);
+        bool sent = false;
+        if (connect.isEmpty())
+            QVERIFY(QMetaObject::invokeMethod(&connection, QTest::currentDataTag(),
+                                              Q_RETURN_ARG(bool, sent)));
+        else
+            sent = connection.sendConnectToVPNRequest(connect.at(0), connect.at(1), connect.at(2));
+        QCOMPARE(sent, error.isEmpty());
+        QCOMPARE(recorder.lines.join(""), error);
+        if (!sent) { // logged, and nothing went out: the next request is the first one
+            QCOMPARE(lastLogEntry(), QString("Warning: " + error.mid(6)));
+            QCOMPARE(connection.sendCredentialsRequest(), linkUp);
+        }
+        QVERIFY(waitUntil([&] { return service.received.size() >= frame.size(); }));
+        QCOMPARE(service.received.toHex(), frame.toHex());
+    }
+
+    void closing_data()
+    {
+        QTest::addColumn<int>("way");
+        QTest::newRow("the service goes away") << 0;
+        QTest::newRow("the service answers a status request and closes") << 1;
+        QTest::newRow("disconnectFromService") << 2;
+        QTest::newRow("destruction") << 3;
+    }
+
+    // Only the loss of the service tells the user, and ends the program with exit code 4.
+    void closing()
+    {
+        QFETCH(int, way);
+        TavrinTestDesktop user; // closes any box as a person would, and notes it
+        Service service;
+        auto connection = std::make_unique<QTavrinServiceConnection>();
+        QVERIFY(service.accept(connection.get()));
+        TavrinSignalRecorder recorder(connection.get());
+        QVERIFY(way == 1 ? connection->sendStatusRequest() : connection->sendAbortRequest());
+        if (way <= 1) { // frames sent before the close are still handled
+            QVERIFY(waitUntil([&] { return service.received.size() == 4; }));
+            service.client->write(buildStatusFrame(way == 0 ? Connecting : Disconnected));
+            service.client->disconnectFromServer();
+        }
+        if (way == 2)
+            connection->disconnectFromService();
+        if (way == 3)
+            connection.reset();
+        if (way == 0) {
+            QEventLoop loop;
+            QTimer::singleShot(Patience, &loop, [&loop] { loop.exit(-1); }); // should it hang
+            QCOMPARE(loop.exec(), 4);
+            // QCoreApplication::exit() ends every later event loop of this thread at once until
+            // QCoreApplication::exec() runs again: let it run once so that later tests can wait.
+            QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+            QCOMPARE(QCoreApplication::exec(), 0);
+        }
+        QVERIFY(waitUntil([&] { // both ends see the close; a request sent just before went out
+            return service.client->state() == QLocalSocket::UnconnectedState
+                   && !(connection && connection->isConnected());
+        }));
+        QCOMPARE(service.received.toHex(), QByteArray(way == 1 ? "01040102" : "01040502"));
+        QCOMPARE(recorder.lines.join(' '), QStringList({"state 0", "state 3", "", ""}).at(way));
+        QString boxes;
+        for (const TavrinTestDesktop::Box &box : user.boxes())
+            boxes += QStringLiteral("%1|%2|%3;").arg(box.title, box.text).arg(box.icon);
+        QCOMPARE(boxes, QString(way ? ""
+                                    : "Connection error|Connection to Tavrin service was "
+                                      "closed.\nTerminating this app.|3;"));
+        QVERIFY(!connection || !connection->sendAbortRequest()); // later requests are refused
+    }
+
+    void foreignServiceIsRefused()
+    {
+        QVERIFY(isTrustedServicePeer(0, 1000) && isTrustedServicePeer(1000, 1000)
+                && !isTrustedServicePeer(1001, 1000) && !isTrustedServicePeer(1000, 0));
+        if (::geteuid() != 0)
+            QSKIP("only root can listen as another user");
+        // Another user made the socket "Tavrin" first. The peer of a connection to a listening
+        // socket is whoever last called listen() on it: a child that has become nobody (65534).
+        Service service;
+        const pid_t child = ::fork();
+        if (child == 0) // only async-signal-safe calls in the child of a threaded process
+            ::_exit(::setuid(65534) || ::listen(int(service.server.socketDescriptor()), 4));
+        int status = -1;
+        QVERIFY(::waitpid(child, &status, 0) == child && WIFEXITED(status) && !WEXITSTATUS(status));
+        TavrinTestDesktop user;
+        QTavrinServiceConnection connection;
+        TavrinSignalRecorder recorder(&connection);
+        QVERIFY(!connection.connectToService());
+        QVERIFY2(lastLogEntry().startsWith("Warning: ") && lastLogEntry().contains("user 65534"),
+                 qPrintable(lastLogEntry()));
+        QVERIFY(!connection.isConnected() && !connection.sendCredentialsRequest());
+        QCOMPARE(recorder.lines, QStringList{QString(notOpen + "sendCredentialsRequest")});
+        QCOMPARE(user.boxes().size(), 0);
+    }
+};
+
+TAVRIN_TEST_MAIN(tst_Service)
+#include "tst_service.moc"

@@ -1,0 +1,156 @@
+// The settings store and the log-on start entry, inside the test's own XDG_CONFIG_HOME.
+
+#include "base/tavrindeployment.h"
+#include "service/tavrincredentials.h"
+#include "settings/qvpnautostart.h"
+#include "settings/qvpnclientsettings.h"
+#include "tavrintestenvironment.h"
+
+#include <QtCore/qdir.h>
+#include <QtCore/qprocess.h>
+#include <QtCore/qsettings.h>
+#include <QtTest/qtest.h>
+
+#include <sys/stat.h>
+
+class tst_Settings : public QObject
+{
+    Q_OBJECT
+
+    static QString config(const char *path)
+    {
+        return TavrinTestEnvironment::instance()->configHome() + QLatin1String(path);
+    }
+    static QByteArray read(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // The permission bits of a file or folder, -1 when it is missing.
+    static int mode(const QString &path)
+    {
+        struct stat info;
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777)
+                                                                       : -1;
+    }
+    // What desktop-file-validate has to say about a file: nothing when it is valid.
+    static QString complaints(const QString &path)
+    {
+        QProcess validator;
+        validator.setProcessChannelMode(QProcess::MergedChannels);
+        validator.start(QStringLiteral("desktop-file-validate"), {path});
+        const bool finished = validator.waitForFinished(60000);
+        const QString output = QString::fromLocal8Bit(validator.readAll());
+        return finished && validator.exitCode() == 0 ? output : "failed: " + output;
+    }
+
+private slots:
+    void init()
+    {
+        ::umask(022); // so that only the program itself can keep the store private
+        QDir(config("/Tavrin")).removeRecursively();
+        QDir(config("/autostart")).removeRecursively();
+    }
+
+    void firstRunDefaults()
+    {
+        const VPNServer automatic = QVPNClientSettings::defaultConnection();
+        QCOMPARE(QStringList({automatic.name, automatic.code, automatic.hostname}),
+                 QStringList({"Automatic", "auto", tavrinAutoHostname()}));
+        QCOMPARE(QVPNClientSettings::getConnection(), automatic);
+        QStringList credentials{"kept", "kept"};
+        QVERIFY(!QVPNClientSettings::getCredentials(credentials[0], credentials[1]));
+        QCOMPARE(credentials, QStringList({"kept", "kept"}));
+        QVERIFY(!QVPNClientSettings::getAutoLogin());
+        QCOMPARE(QVPNClientSettings::getFavoriteServers(), QString());
+        QVERIFY(!QVPNClientSettings::isAutoStart());
+        QVERIFY(!QFile::exists(config("/Tavrin/Tavrin.conf"))); // reading creates nothing
+    }
+
+    void storedKeys()
+    {
+        const VPNServer france{"France", "FR", "fr.tavrin.invalid"};
+        const QString password = QStringLiteral("s\u00e9cret");
+        QVPNClientSettings::setConnection(france);
+        QVPNClientSettings::setCredentials("user", password);
+        QVPNClientSettings::setFavoriteServers("France,Japan");
+        QVPNClientSettings::setAutoLogin(true);
+        // On disk when each call returns, under the keys that earlier versions wrote: the
+        // credentials as their credential text, never the password itself.
+        const QSettings file(config("/Tavrin/Tavrin.conf"), QSettings::IniFormat);
+        QStringList stored;
+        for (const QString &key : file.allKeys())
+            stored << key + '=' + file.value(key).toString();
+        stored.sort();
+        QCOMPARE(stored,
+                 QStringList(
+                         {"AutoLogin=true", "Connection Code=FR",
+                          "Connection Hostname=fr.tavrin.invalid", "Connection Name=France",
+                          "Creditentials=" + QString::fromLatin1(encodeUserPass("user", password)),
+                          "FavoriteServers=France,Japan"}));
+        // A pair too long for the credential text keeps the stored one; one write keeps the rest.
+        QVPNClientSettings::setCredentials(QString(256, 'u'), "p");
+        QVPNClientSettings::setAutoLogin(false);
+        QStringList credentials{"", ""};
+        QVERIFY(QVPNClientSettings::getCredentials(credentials[0], credentials[1]));
+        QCOMPARE(credentials, QStringList({"user", password}));
+        QCOMPARE(QVPNClientSettings::getConnection(), france);
+        QCOMPARE(QVPNClientSettings::getFavoriteServers(), QStringLiteral("France,Japan"));
+        QVERIFY(!QVPNClientSettings::getAutoLogin());
+    }
+
+    void storeIsPrivate()
+    {
+        const QString store = config("/Tavrin/Tavrin.conf");
+        QVPNClientSettings::setCredentials("user", "secret");
+        QCOMPARE(mode(store), 0600);
+        QCOMPARE(mode(config("/Tavrin")), 0700);
+        // A store left open to others is closed again by the next write.
+        QVERIFY(QFile::setPermissions(store,
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        QVPNClientSettings::setAutoLogin(true);
+        QCOMPARE(mode(store), 0600);
+        QVERIFY(QVPNClientSettings::getAutoLogin());
+    }
+
+    void autoStartEntry_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("exec"); // the Exec value: quoted, then escaped as a string
+        const QString self = QCoreApplication::applicationFilePath();
+        QTest::newRow("this program") << self << QString('"' + self + '"');
+        QTest::newRow("space") << "/opt/Tavrin Client/run"
+                               << "\"/opt/Tavrin Client/run\"";
+        QTest::newRow("quote, backtick, dollar, backslash") << "/a\"b`c$d\\e"
+                                                            << "\"/a\\\\\"b\\\\`c\\\\$d\\\\\\\\e\"";
+        QTest::newRow("percent, line end, tab") << "/a%b%f\nc\td"
+                                                << "\"/a%%b%%f\\nc\\td\"";
+        QTest::newRow("non-ASCII") << QStringLiteral("/home/j\u00fcrgen/\u7a0b\u5e8f")
+                                   << QStringLiteral("\"/home/j\u00fcrgen/\u7a0b\u5e8f\"");
+    }
+
+    void autoStartEntry()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, exec);
+        const QString entry = config("/autostart/tavrin-client.desktop");
+        const QString other = config("/autostart/other.desktop");
+        QVERIFY(QDir().mkpath(config("/autostart")) && QFile(other).open(QIODevice::WriteOnly));
+        if (program == QCoreApplication::applicationFilePath())
+            QVPNClientSettings::setAutoStart(true);
+        else
+            QVERIFY(writeAutoStartEntry(program));
+        QVERIFY(QVPNClientSettings::isAutoStart());
+        const QByteArray content = read(entry);
+        QVERIFY2(content.startsWith("[Desktop Entry]\n")
+                         && content.contains("\nExec=" + exec.toUtf8() + '\n'),
+                 content.constData());
+        QCOMPARE(complaints(entry), QString());
+        QVPNClientSettings::setAutoStart(false);
+        QVERIFY(!QVPNClientSettings::isAutoStart() && !QFile::exists(entry));
+        QVERIFY(QFile::exists(other)); // other programs' entries stay
+    }
+};
+
+TAVRIN_TEST_GUILESS_MAIN(tst_Settings)
+#include "tst_settings.moc"

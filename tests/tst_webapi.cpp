@@ -1,0 +1,164 @@
+// The web API clients against tavrin-sim's own web API in-process and against loopback peers.
+
+#include "sim/tavrinsimserverlist.h"
+#include "tavrintestdesktop.h"
+#include "tavrintestenvironment.h"
+#include "ui/qpublicaddresslookup.h"
+#include "webapi/qvpnlistservers.h"
+#include "webapi/tavrinwebapi.h"
+
+#include <QtCore/qjsondocument.h>
+#include <QtNetwork/qnetworkreply.h>
+#include <QtNetwork/qtcpserver.h>
+#include <QtNetwork/qtcpsocket.h>
+#include <QtTest/qsignalspy.h>
+#include <QtTest/qtest.h>
+
+typedef QList<VPNServer> ServerList;
+
+namespace {
+
+const QString detecting = QStringLiteral("Detecting...|");
+const QString address = QStringLiteral("203.0.113.10"); // the stand-in's while no tunnel is up
+
+// A loopback peer that answers every connection with the given bytes; with none it stays silent.
+struct Peer : QTcpServer
+{
+    explicit Peer(const QByteArray &answer = {})
+    {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, [=] { nextPendingConnection()->write(answer); });
+    }
+    QByteArray host() const { return "127.0.0.1:" + QByteArray::number(serverPort()); }
+};
+
+// The list one request brings; a marker entry when finished() does not come exactly once.
+ServerList fetch(const QByteArray &host, int timeout = 10000)
+{
+    qputenv("TAVRIN_API_HOST", host);
+    QNetworkAccessManager manager;
+    QVPNListServers client(&manager);
+    client.setTimeout(timeout);
+    QSignalSpy finished(&client, &QVPNListServers::finished);
+    client.sendRequest();
+    const bool once = finished.wait(20000) && !finished.wait(10) && finished.count() == 1;
+    return once ? client.servers() : ServerList{{"finished() count", {}, {}}};
+}
+
+// A lookup wired as the window wires it to its requests and its shared network manager.
+struct Lookup : QPublicAddressLookup
+{
+    Lookup()
+    {
+        setRetryInterval(1);
+        connect(this, &Lookup::requestDue, this, [this] { sendRequest(&manager); });
+        connect(&manager, &QNetworkAccessManager::finished, this, &Lookup::handleReply);
+        connect(this, &Lookup::textChanged, [this](const QString &text) { texts << text; });
+    }
+    // The texts from restart() to the first that is not "Detecting...", joined by '|'.
+    QString round()
+    {
+        texts.clear();
+        restart();
+        const auto done = [this] { return !texts.isEmpty() && texts.last() != "Detecting..."; };
+        return QTest::qWaitFor(done) ? texts.join('|') : "(no end) " + texts.join('|');
+    }
+    QNetworkAccessManager manager;
+    QStringList texts;
+};
+
+} // namespace
+
+class tst_WebApi : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parseServers_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<ServerList>("expected");
+        QTest::newRow("keys ascending, bad members skipped")
+                << QByteArray(R"({"b":{"code":"B","host":"b"}, "a":{"code":"A","host":"a"},
+                    "No host":{"code":"X"}, "No code":{"host":"x"}, "S":"x", "L":[1,2],
+                    "G":{"code":"DE","host":"de","extra":5}, "N":{"code":4,"host":null}})")
+                << ServerList{{"G", "DE", "de"}, {"N", {}, {}}, {"a", "A", "a"}, {"b", "B", "b"}};
+        QTest::newRow("array") << QByteArray(R"([{"code":"DE","host":"de"}])") << ServerList();
+        QTest::newRow("broken") << QByteArray(R"({"N":{"code":"DE","host":"de")") << ServerList();
+        QTest::newRow("empty") << QByteArray() << ServerList();
+    }
+    void parseServers()
+    {
+        QFETCH(QByteArray, body);
+        QTEST(QVPNListServers::parseServers(body), "expected");
+    }
+
+    void serverListAndBadPeers()
+    {
+        TavrinTestDesktop desktop;
+        QVERIFY(desktop.start(false));
+        QCOMPARE(fetch(qgetenv("TAVRIN_API_HOST")),
+                 QVPNListServers::parseServers(QJsonDocument(builtInServerList()).toJson()));
+        // Behind an error status a list still counts, an address does not; no answer gives none.
+        Peer failing("HTTP/1.1 500 Error\r\nContent-Length: 47\r\n\r\n"
+                     R"({"G":{"code":"DE","host":"de"},"ip":"10.9.9.9"})");
+        QCOMPARE(fetch(failing.host()), (ServerList{{"G", "DE", "de"}}));
+        QCOMPARE(fetch("127.0.0.1:1"), ServerList()); // nobody listens there
+        Peer silent;
+        QCOMPARE(fetch(silent.host(), 50), ServerList());
+        Lookup lookup;
+        for (const auto &[peer, timeout] : {std::make_pair(&failing, 5000), {&silent, 20}}) {
+            qputenv("TAVRIN_API_HOST", peer->host());
+            lookup.setTimeout(timeout);
+            QCOMPARE(lookup.round(), detecting.repeated(4) + "Unknown.");
+        }
+    }
+
+    void addressLookup_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("again"); // after a restart
+        const QString unknown = detecting.repeated(4) + "Unknown.";
+        QTest::newRow("answer") << QStringList() << detecting + address << detecting + address;
+        QTest::newRow("two HTTP errors") << QStringList{"--ip-fail", "2"}
+                                         << detecting.repeated(3) + address << detecting + address;
+        QTest::newRow("five HTTP errors")
+                << QStringList{"--ip-fail", "5"} << unknown << detecting.repeated(2) + address;
+        QTest::newRow("not JSON") << QStringList{"--ip-body", "broken"} << unknown << unknown;
+        QTest::newRow("ip not a string")
+                << QStringList{"--ip-body", "number"} << unknown << unknown;
+    }
+    void addressLookup()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, first);
+        TavrinTestDesktop desktop(arguments);
+        QVERIFY(desktop.start(false));
+        Lookup lookup;
+        QCOMPARE(lookup.round(), first);
+        QTest::qWait(50); // fifty retry intervals: no request follows on its own
+        QCOMPARE(lookup.texts.join('|'), first);
+        QTEST(lookup.round(), "again");
+    }
+
+    // The manager is shared: the lookup neither reads nor answers nor deletes others' replies.
+    void foreignRepliesAreLeftAlone()
+    {
+        TavrinTestDesktop desktop;
+        QVERIFY(desktop.start(false));
+        Lookup lookup;
+        QSignalSpy due(&lookup, &QPublicAddressLookup::requestDue);
+        for (const QUrl &url : {tavrinPublicAddressUrl(), tavrinServerListUrl()}) {
+            QPointer<QNetworkReply> reply = lookup.manager.get(QNetworkRequest(url));
+            QTRY_VERIFY(!reply || reply->isFinished());
+            QTest::qWait(20);
+            QVERIFY(reply && reply->bytesAvailable() > 0);
+            delete reply;
+        }
+        QVERIFY(lookup.texts.isEmpty() && due.isEmpty());
+    }
+};
+
+TAVRIN_TEST_MAIN(tst_WebApi)
+#include "tst_webapi.moc"
