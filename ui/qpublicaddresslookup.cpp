@@ -6,30 +6,36 @@
 #include <QtCore/qjsondocument.h>
 #include <QtCore/qjsonobject.h>
 #include <QtCore/qtimer.h>
+#include <QtNetwork/qhostaddress.h>
 #include <QtNetwork/qnetworkreply.h>
 
 static const int MaximumAttempts = 4;
 
 QPublicAddressLookup::QPublicAddressLookup(QObject *parent)
     : QObject(parent)
-{}
+{
+    m_due.setSingleShot(true);
+    m_due.setTimerType(Qt::CoarseTimer);
+    connect(&m_due, &QTimer::timeout, this, &QPublicAddressLookup::requestDue);
+}
 
 void QPublicAddressLookup::restart()
 {
     m_attempts = 0;
-    schedule();
+    m_due.start(m_retryInterval);
 }
 
 void QPublicAddressLookup::schedule()
 {
-    QTimer::singleShot(m_retryInterval, Qt::CoarseTimer, this, &QPublicAddressLookup::requestDue);
+    if (!m_due.isActive())
+        m_due.start(m_retryInterval);
 }
 
 void QPublicAddressLookup::sendRequest(QNetworkAccessManager *manager)
 {
     emit textChanged(QCoreApplication::translate("QMainDialog", "Detecting..."));
     ++m_attempts;
-    tavrinGet(manager, tavrinPublicAddressUrl(), m_timeout, this);
+    tavrinGet(manager, tavrinPublicAddressUrl(), m_timeout, MaximumAnswerSize, this);
 }
 
 void QPublicAddressLookup::handleReply(QNetworkReply *reply)
@@ -44,6 +50,12 @@ void QPublicAddressLookup::handleReply(QNetworkReply *reply)
         if (error.error == QJsonParseError::NoError)
             address = document.object().value(QStringLiteral("ip")).toString();
     }
+    // Only an address is shown: whatever else the answer holds is a failed try. (A dotted IPv4
+    // address has its four parts; the shorter forms the parser takes are no answer here.)
+    const QAbstractSocket::NetworkLayerProtocol protocol = QHostAddress(address).protocol();
+    if (!(protocol == QAbstractSocket::IPv6Protocol
+          || (protocol == QAbstractSocket::IPv4Protocol && address.count(QLatin1Char('.')) == 3)))
+        address.clear();
 
     if (!address.isEmpty())
         emit textChanged(address);

@@ -1,10 +1,12 @@
 #include "webapi/qvpnlistservers.h"
 
+#include "base/tavrinlog.h"
 #include "webapi/tavrinwebapi.h"
 
 #include <QtCore/qjsondocument.h>
 #include <QtCore/qjsonobject.h>
 #include <QtCore/qjsonvalue.h>
+#include <QtCore/qthread.h>
 #include <QtCore/qurl.h>
 #include <QtNetwork/qnetworkreply.h>
 
@@ -13,7 +15,11 @@ QVPNListServers::QVPNListServers(QNetworkAccessManager *manager, QObject *parent
     , m_manager(manager)
 {}
 
-QVPNListServers::~QVPNListServers() = default;
+QVPNListServers::~QVPNListServers()
+{
+    if (m_parser)
+        m_parser->wait();
+}
 
 void QVPNListServers::setTimeout(int milliseconds)
 {
@@ -23,7 +29,8 @@ void QVPNListServers::setTimeout(int milliseconds)
 void QVPNListServers::sendRequest()
 {
     m_servers.clear();
-    QNetworkReply *reply = tavrinGet(m_manager, tavrinServerListUrl(), m_timeout, this);
+    QNetworkReply *reply = tavrinGet(m_manager, tavrinServerListUrl(), m_timeout, MaximumAnswerSize,
+                                     this);
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         http_finished(reply);
         reply->deleteLater();
@@ -45,6 +52,13 @@ QList<VPNServer> QVPNListServers::parseServers(const QByteArray &body)
     // A JSON object reports its keys sorted, whatever their order in the text.
     const QJsonObject object = document.object();
     for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+        if (servers.size() == MaximumServers) {
+            writeLog(QStringLiteral("QVPNListServers - the server list has more than %1 "
+                                    "servers: the rest is left out")
+                             .arg(MaximumServers),
+                     Warning);
+            break;
+        }
         if (!it.value().isObject())
             continue;
         const QJsonObject server = it.value().toObject();
@@ -59,8 +73,21 @@ QList<VPNServer> QVPNListServers::parseServers(const QByteArray &body)
 void QVPNListServers::http_finished(QNetworkReply *reply)
 {
     // Only the body decides: whatever went wrong on the way ends in an empty list. An answer
-    // cut short by the time-out is no answer, whatever part of it arrived.
+    // given up (too slow or too long) is no answer, whatever part of it arrived.
+    QByteArray body;
     if (reply && reply->error() != QNetworkReply::OperationCanceledError)
-        m_servers = parseServers(reply->readAll());
-    emit finished();
+        body = reply->readAll();
+    // A long answer takes a while to read: it is read on a thread of its own, so that the
+    // window keeps answering meanwhile.
+    m_parser.reset(QThread::create([this, body] {
+        const QList<VPNServer> servers = parseServers(body);
+        QMetaObject::invokeMethod(
+                this,
+                [this, servers] {
+                    m_servers = servers;
+                    emit finished();
+                },
+                Qt::QueuedConnection);
+    }));
+    m_parser->start();
 }

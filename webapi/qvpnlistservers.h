@@ -5,14 +5,17 @@
 
 #include <QtCore/qlist.h>
 #include <QtCore/qobject.h>
+#include <QtCore/qscopedpointer.h>
 
 QT_BEGIN_NAMESPACE
 class QNetworkAccessManager;
+class QThread;
 class QNetworkReply;
 QT_END_NAMESPACE
 
-// Fetches the list of VPN servers from the web API once, through the given network manager.
-// The receiver of finished() reads the list with servers() and deletes the object later.
+// Fetches the list of VPN servers from the web API once, through the given network manager,
+// and reads the answer on a thread of its own. The receiver of finished() reads the list with
+// servers() and deletes the object later.
 class QVPNListServers : public QObject
 {
     Q_OBJECT
@@ -27,7 +30,12 @@ public:
     void setTimeout(int milliseconds);
 
     // The servers of one answer body, in key order; an empty list for anything but an object.
+    // A list longer than MaximumServers is cut there, with a line in the log.
     static QList<VPNServer> parseServers(const QByteArray &body);
+
+    // The longest answer read (4 MiB) and the most servers taken from it.
+    static constexpr qint64 MaximumAnswerSize = 4 * 1024 * 1024;
+    static constexpr int MaximumServers = 20000;
 
 signals:
     void finished();
@@ -37,6 +45,7 @@ public slots:
 
 private:
     QNetworkAccessManager *m_manager;
+    QScopedPointer<QThread> m_parser;
     QList<VPNServer> m_servers;
     int m_timeout = 10000;
 };

@@ -1,6 +1,7 @@
 #include "webapi/tavrinwebapi.h"
 
 #include "base/tavrindeployment.h"
+#include "base/tavrinlog.h"
 
 #include <QtCore/qtimer.h>
 #include <QtNetwork/qnetworkaccessmanager.h>
@@ -30,17 +31,39 @@ QUrl tavrinFeedbackUrl()
                 QUrl::TolerantMode);
 }
 
+// The call's name for the log: the path without the key.
+static QString callName(const QUrl &url)
+{
+    return url.path().section(QLatin1Char('/'), 1, 1);
+}
+
+static void giveUp(QNetworkReply *reply, const QString &why)
+{
+    if (!reply->isRunning())
+        return;
+    writeLog(QStringLiteral("The web API's answer to %1 %2: given up")
+                     .arg(callName(reply->request().url()), why),
+             Warning);
+    reply->abort();
+}
+
 QNetworkReply *tavrinGet(QNetworkAccessManager *manager, const QUrl &url, int timeoutMs,
-                         QObject *originator)
+                         qint64 maxBytes, QObject *originator)
 {
     manager->clearAccessCache();
     QNetworkRequest request(url);
     request.setOriginatingObject(originator);
     QNetworkReply *reply = manager->get(request);
+    // The network layer reads no further ahead than a little past the longest answer taken.
+    reply->setReadBufferSize(maxBytes + 65536);
     // Not the network layer's transfer time-out, which a trickle of bytes keeps alive.
-    QTimer::singleShot(timeoutMs, reply, [reply] {
-        if (reply->isRunning())
-            reply->abort();
+    QTimer::singleShot(timeoutMs, reply, [reply, timeoutMs] {
+        giveUp(reply, QStringLiteral("took more than %1 ms").arg(timeoutMs));
+    });
+    // The body is kept until the reply finishes: one that never ends must not grow for ever.
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, maxBytes] {
+        if (reply->bytesAvailable() > maxBytes)
+            giveUp(reply, QStringLiteral("was longer than %1 bytes").arg(maxBytes));
     });
     return reply;
 }

@@ -19,11 +19,12 @@ QUrl tavrinPublicAddressUrl();
 // The feedback page on the product web site.
 QUrl tavrinFeedbackUrl();
 
-// Sends a GET that is given up after timeoutMs, however slowly its answer keeps arriving: the
-// reply then finishes with QNetworkReply::OperationCanceledError. The access cache is cleared
-// first, so that no cached connection or credentials are reused. The request names its
+// Sends a GET whose answer may take at most timeoutMs, however slowly it keeps arriving, and
+// may be at most maxBytes long: beyond either it is given up (the reply then finishes with
+// QNetworkReply::OperationCanceledError) and a line goes to the log. The access cache is
+// cleared first, so that no cached connection or credentials are reused. The request names its
 // originator, so that receivers of the manager's finished() can tell their replies.
 QNetworkReply *tavrinGet(QNetworkAccessManager *manager, const QUrl &url, int timeoutMs,
-                         QObject *originator);
+                         qint64 maxBytes, QObject *originator);
 
 #endif // TAVRINWEBAPI_H
