@@ -5,17 +5,27 @@
 #include "service/tavrinservicepeer.h"
 
 #include <QtCore/qcoreapplication.h>
+#include <QtCore/qelapsedtimer.h>
 #include <QtWidgets/qmessagebox.h>
 
 namespace {
 
 const int ConnectTimeout = 100;
+// The socket keeps at most this much of what the service sent; beyond it the bytes wait on
+// the service's side.
+const qint64 ReadBufferSize = 64 * 1024;
+const qint64 ReadChunk = 4096;
+// The longest the frames of one arrival are handled before the event loop runs again.
+const int TurnMilliseconds = 5;
+// Requests waiting to be written beyond this mean a service that does not read them.
+const qint64 MaximumUnwritten = 64 * 1024;
 
 } // namespace
 
 QTavrinServiceConnection::QTavrinServiceConnection(QObject *parent)
     : QObject(parent)
 {
+    socket.setReadBufferSize(ReadBufferSize);
     connect(&socket, &QLocalSocket::readyRead, this, &QTavrinServiceConnection::socket_readyRead);
     connect(&socket, &QLocalSocket::disconnected, this,
             &QTavrinServiceConnection::socket_disconnected);
@@ -119,6 +129,10 @@ bool QTavrinServiceConnection::sendRequest(const char *method, const QByteArray 
     QString refusal;
     if (!isLinkOpen()) {
         refusal = QStringLiteral("TavrinServiceConnection is not open for method %1").arg(name);
+    } else if (socket.bytesToWrite() > MaximumUnwritten) {
+        refusal = QStringLiteral("TavrinServiceConnection cannot send method %1: the service "
+                                 "does not read the requests sent before")
+                          .arg(name);
     } else if (frame.isEmpty()) {
         refusal = QStringLiteral("TavrinServiceConnection cannot send method %1: the host name or "
                                  "the credentials are too long for a request")
@@ -135,19 +149,36 @@ bool QTavrinServiceConnection::sendRequest(const char *method, const QByteArray 
     return true;
 }
 
+// A service that sends faster than the window can show must not freeze it: the frames are
+// handled a few milliseconds at a time, and the rest waits for the next turn of the event loop.
+// That next turn is asked for before each frame, so that a receiver that runs an event loop of
+// its own (a modal box) does not hold the frames behind it up.
 void QTavrinServiceConnection::socket_readyRead()
 {
-    processIncomingData(socket.readAll());
+    readScheduled = false;
+    QElapsedTimer turn;
+    turn.start();
+    QByteArray frame;
+    while (!turn.hasExpired(TurnMilliseconds) && takeFrame(&frame)) {
+        if (!readScheduled) {
+            readScheduled = true;
+            QMetaObject::invokeMethod(this, &QTavrinServiceConnection::socket_readyRead,
+                                      Qt::QueuedConnection);
+        }
+        dispatchFrame(frame.constData(), frame.size());
+    }
 }
 
-void QTavrinServiceConnection::processIncomingData(const QByteArray &data)
+// Takes the next whole frame, reading more of the socket when none is buffered. A copy: a
+// receiver may run an event loop that reads on before the frame has been handled.
+bool QTavrinServiceConnection::takeFrame(QByteArray *frame)
 {
-    readBuffer.append(data);
-    QByteArray frame;
-    // A copy of each frame: a receiver may run a nested event loop that reads more bytes into
-    // the buffer before the frame has been handled.
-    while (readBuffer.nextFrame(&frame))
-        dispatchFrame(frame.constData(), frame.size());
+    while (!readBuffer.nextFrame(frame)) {
+        if (socket.bytesAvailable() <= 0)
+            return false;
+        readBuffer.append(socket.read(ReadChunk));
+    }
+    return true;
 }
 
 void QTavrinServiceConnection::dispatchFrame(const char *frame, int size)
@@ -183,8 +214,9 @@ void QTavrinServiceConnection::dispatchFrame(const char *frame, int size)
 void QTavrinServiceConnection::socket_disconnected()
 {
     // Frames the service sent before it closed the link are still handled.
-    if (socket.bytesAvailable() > 0)
-        processIncomingData(socket.readAll());
+    QByteArray frame;
+    while (takeFrame(&frame))
+        dispatchFrame(frame.constData(), frame.size());
     if (quietClose)
         return;
     // Modal, without parent and without default button; returns when the user closed it.

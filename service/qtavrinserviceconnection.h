@@ -55,8 +55,7 @@ private slots:
 
 private:
     bool sendRequest(const char *method, const QByteArray &frame, bool closesLink = false);
-    // Cuts the bytes into frames and raises their signals.
-    void processIncomingData(const QByteArray &data);
+    bool takeFrame(QByteArray *frame);
     void dispatchFrame(const char *frame, int size);
     bool checkPeer();
     bool isLinkOpen() const;
@@ -67,6 +66,7 @@ private:
     quint32 lastUpload = 0;
     quint8 lastBandwidthType = 0xFF;
     bool quietClose = false;
+    bool readScheduled = false;
 };
 
 #endif // QTAVRINSERVICECONNECTION_H
