@@ -138,40 +138,50 @@ const char *connectionStatusText(quint8 code)
     }
 }
 
+// Each element is set only when it changes: setting a style sheet polishes the widget anew, and
+// a service may send the same state many times over.
 void showConnectionStateLook(Ui::QMainDialog *ui, const QConnectionStateLook &look,
                              const QString &serverName)
 {
     const auto text = [](const char *source) {
         return QCoreApplication::translate("QMainDialog", source);
     };
-    const auto image = [](const char *path) { return QPixmap(QString::fromLatin1(path)); };
-    if (look.titlePixmap)
-        ui->title_label->setPixmap(image(look.titlePixmap));
+    const auto setStyle = [](QWidget *widget, const char *sheet) {
+        if (sheet && widget->styleSheet() != QLatin1String(sheet))
+            widget->setStyleSheet(QString::fromLatin1(sheet));
+    };
+    const auto setImage = [](QLabel *label, const char *path) {
+        if (!path)
+            return;
+        const QPixmap image(QString::fromLatin1(path)); // the pixmap cache shares loaded images
+        if (label->pixmap(Qt::ReturnByValue).cacheKey() != image.cacheKey())
+            label->setPixmap(image);
+    };
+    setImage(ui->title_label, look.titlePixmap);
     if (look.page >= 0)
         ui->stackedWidget->setCurrentIndex(look.page);
     ui->connect_stackedWidget->setCurrentIndex(look.connectPage);
-    if (look.connectFrameStyle)
-        ui->connect_frame->setStyleSheet(QString::fromLatin1(look.connectFrameStyle));
+    setStyle(ui->connect_frame, look.connectFrameStyle);
     if (look.connectText)
         ui->connect_label->setText(text(look.connectText));
-    if (look.showServerName)
-        ui->connect_country_label->setText(serverName);
-    if (look.serverNameStyle)
-        ui->connect_country_label->setStyleSheet(QString::fromLatin1(look.serverNameStyle));
+    if (look.showServerName) {
+        // A long name ends in "..." within the button; the tool tip holds it whole.
+        const QFontMetrics metrics(ui->connect_country_label->font());
+        ui->connect_country_label->setText(metrics.elidedText(serverName, Qt::ElideRight, 280));
+        ui->connect_country_label->setToolTip(serverName);
+    }
+    setStyle(ui->connect_country_label, look.serverNameStyle);
     ui->connecton_label->setText(text(look.stateText));
-    ui->connecton_label->setStyleSheet(QString::fromLatin1(look.stateStyle));
-    if (look.addressIcon)
-        ui->ipaddress_icon->setPixmap(image(look.addressIcon));
+    setStyle(ui->connecton_label, look.stateStyle);
+    setImage(ui->ipaddress_icon, look.addressIcon);
     if (look.addressLabel)
         ui->ipaddress_label->setText(text(look.addressLabel));
     if (look.addressValue)
         ui->ipaddress_value_label->setText(text(look.addressValue));
-    if (look.clockIcon)
-        ui->time_connected_icon->setPixmap(image(look.clockIcon));
+    setImage(ui->time_connected_icon, look.clockIcon);
     if (look.timeConnected)
         ui->time_connected_value_label->setText(*look.timeConnected ? text(look.timeConnected)
                                                                     : QString());
-    if (look.encryptionIcon)
-        ui->encryption_icon->setPixmap(image(look.encryptionIcon));
+    setImage(ui->encryption_icon, look.encryptionIcon);
     ui->timeconnected_section->setCurrentIndex(look.timeSectionPage);
 }

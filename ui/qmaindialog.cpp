@@ -73,6 +73,7 @@ void QMainDialog::connectSignals()
     connect(tray.settingsAction(), &QAction::triggered, this,
             &QMainDialog::on_menuSettingsTriggered);
     connect(tray.exitAction(), &QAction::triggered, this, &QMainDialog::on_menuExitTriggered);
+    tray.setEntryReceiver(this, SLOT(on_menuChangeCountryTriggered(bool)));
 }
 
 // The part of the construction that needs the service: tray icon, chosen server, credentials,
@@ -92,6 +93,7 @@ void QMainDialog::restoreSession()
     if (QVPNClientSettings::getCredentials(username, password)) {
         ui->username_edit->setText(username);
         ui->password_edit->setText(password);
+        savedCredentials = QStringList{username, password};
     } else {
         service.sendCredentialsRequest();
     }
@@ -129,8 +131,7 @@ void QMainDialog::serverListArrived(QVPNListServers *list)
     if (remembered >= 0)
         ui->comboBox->setCurrentIndex(remembered);
 
-    for (QAction *entry : tray.setServers(servers))
-        connect(entry, &QAction::triggered, this, &QMainDialog::on_menuChangeCountryTriggered);
+    tray.setServers(servers);
     list->deleteLater();
 }
 
@@ -150,19 +151,43 @@ bool QMainDialog::sendConnectRequest()
     const QString username = ui->username_edit->text();
     if (service.sendConnectToVPNRequest(connection.hostname, username, password))
         return true;
-    showRefusedRequestBox(this, service.isConnected());
+    showBoxLater(&showRefusedRequestBox);
     return false;
 }
 
+// At most one abort is outstanding: until the service reports a state again, a further one
+// would only pile up behind it (a service that repeats LoginFailed and never reads).
 void QMainDialog::sendAbortRequest()
 {
-    if (!service.sendAbortRequest())
-        showRefusedRequestBox(this, service.isConnected());
+    if (abortOutstanding)
+        return;
+    abortOutstanding = service.sendAbortRequest();
+    if (!abortOutstanding)
+        showBoxLater(&showRefusedRequestBox);
 }
 
+// Boxes wait for the event loop, so that the service's frames keep being read while a box is
+// open; one waits or is open at a time.
+void QMainDialog::showBoxLater(void (*showBox)(QWidget *, bool))
+{
+    if (boxPending)
+        return;
+    boxPending = true;
+    QTimer::singleShot(0, this, [this, showBox] {
+        showBox(this, service.isConnected());
+        boxPending = false;
+    });
+}
+
+// Written only when they changed: a service that keeps reconnecting does not rewrite the store.
 void QMainDialog::saveCredentials()
 {
-    QVPNClientSettings::setCredentials(ui->username_edit->text(), ui->password_edit->text());
+    const QString username = ui->username_edit->text();
+    const QString password = ui->password_edit->text();
+    if (savedCredentials == QStringList{username, password})
+        return;
+    savedCredentials = QStringList{username, password};
+    QVPNClientSettings::setCredentials(username, password);
 }
 
 int QMainDialog::serverIndexByName(const QString &name)
@@ -208,6 +233,7 @@ void QMainDialog::switchServer(const QString &name)
 void QMainDialog::vpn_notifyStatusChange(char stateCode)
 {
     const quint8 code = quint8(stateCode);
+    abortOutstanding = false;
     if (code == Disconnected && exitRequested) {
         quit();
         return;
@@ -237,7 +263,7 @@ void QMainDialog::vpn_notifyStatusChange(char stateCode)
         if (loginFailed) {
             ui->stackedWidget->setCurrentIndex(0);
             loginFailed = false;
-            showLoginFailedBox(this);
+            showBoxLater([](QWidget *window, bool) { showLoginFailedBox(window); });
         }
         addressLookup->restart();
     }

@@ -8,6 +8,7 @@
 
 #include <QtCore/qdatetime.h>
 #include <QtCore/qstring.h>
+#include <QtCore/qstringlist.h>
 #include <QtWidgets/qdialog.h>
 
 QT_BEGIN_NAMESPACE
@@ -88,6 +89,7 @@ private:
     void selectServerNamed(const QString &name);
     bool sendConnectRequest();
     void sendAbortRequest();
+    void showBoxLater(void (*showBox)(QWidget *window, bool linkOpen));
     void switchServer(const QString &name);
     void showFromTray();
     void quit();
@@ -102,11 +104,14 @@ private:
     QConnectionClock *clock;
     QWindowChrome *chrome;
     QString pendingServerName;
+    QStringList savedCredentials;
     quint8 state;
     bool initialized = false;
     bool serviceAvailable = true;
     bool exitRequested = false;
     bool loginFailed = false;
+    bool abortOutstanding = false;
+    bool boxPending = false;
 };
 
 #endif // QMAINDIALOG_H

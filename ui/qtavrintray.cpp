@@ -2,6 +2,7 @@
 
 #include "ui/qconnectionstatelook.h"
 
+#include <QtGui/qfontmetrics.h>
 #include <QtGui/qicon.h>
 #include <QtWidgets/qaction.h>
 
@@ -18,6 +19,10 @@ QTavrinTray::QTavrinTray(QWidget *window)
     m_feedback = m_menu.addAction(QStringLiteral("&Feedback"));
     m_settings = m_menu.addAction(QStringLiteral("Se&ttings"));
     m_exit = m_menu.addAction(QStringLiteral("E&xit"));
+    m_changeCountry->setToolTipsVisible(true);
+    m_adding.setSingleShot(true);
+    m_adding.setInterval(0);
+    connect(&m_adding, &QTimer::timeout, this, &QTavrinTray::addEntries);
 }
 
 void QTavrinTray::show()
@@ -37,23 +42,48 @@ void QTavrinTray::showState(const QConnectionStateLook &look)
     m_settings->setEnabled(look.settingsEnabled);
 }
 
-QList<QAction *> QTavrinTray::setServers(const QList<VPNServer> &servers)
+void QTavrinTray::setEntryReceiver(QObject *receiver, const char *member)
+{
+    m_receiver = receiver;
+    m_member = member;
+}
+
+void QTavrinTray::setServers(const QList<VPNServer> &servers)
 {
     m_changeCountry->clear();
-    QList<QAction *> entries;
-    entries.reserve(servers.size());
-    for (const VPNServer &server : servers) {
-        QString text = server.name;
+    m_servers = servers;
+    m_added = 0;
+    m_adding.start();
+}
+
+// Adding an entry to a menu takes time in the number of entries it holds already: a slice at a
+// time, each turn of the event loop stays short.
+void QTavrinTray::addEntries()
+{
+    // A long name ends in "..." (its entry's tool tip holds it whole), so that the menu keeps
+    // to the screen.
+    const QFontMetrics metrics(m_changeCountry->font());
+    const int end = qMin(m_added + EntriesPerSlice, m_servers.size());
+    for (; m_added < end; ++m_added) {
+        const QString &name = m_servers.at(m_added).name;
+        QString text = metrics.elidedText(name, Qt::ElideRight, MaximumEntryWidth);
         QAction *entry = m_changeCountry->addAction(
                 text.replace(QLatin1Char('&'), QLatin1String("&&")));
-        entry->setData(server.name);
-        entries.append(entry);
+        entry->setData(name);
+        if (text != name)
+            entry->setToolTip(name);
+        if (m_receiver)
+            connect(entry, SIGNAL(triggered(bool)), m_receiver, m_member.constData());
     }
-    return entries;
+    if (m_added < m_servers.size())
+        m_adding.start();
 }
 
 void QTavrinTray::setIcon(const QString &path)
 {
+    if (path == m_iconPath)
+        return;
+    m_iconPath = path;
     auto icon = m_icons.find(path);
     if (icon == m_icons.end())
         icon = m_icons.insert(path, QIcon(path));

@@ -6,6 +6,7 @@
 #include <QtCore/qhash.h>
 #include <QtCore/qlist.h>
 #include <QtCore/qobject.h>
+#include <QtCore/qtimer.h>
 #include <QtGui/qicon.h>
 #include <QtWidgets/qmenu.h>
 #include <QtWidgets/qsystemtrayicon.h>
@@ -35,15 +36,29 @@ public:
     // Gives the icon its menu and the icon of the disconnected state, and shows it.
     void show();
     void showState(const QConnectionStateLook &look);
-    // One entry per server, in list order, showing its name as it is ("&" is no mnemonic);
-    // each entry keeps the server's name as its data. Returns the entries.
-    QList<QAction *> setServers(const QList<VPNServer> &servers);
+    // The change-country entries, one per server in list order, show its name as it is ("&" is
+    // no mnemonic) and keep it as their data; each entry's triggered(bool) goes to the member
+    // (a SLOT()) of the receiver. A long list is added a slice at a time, so that the window
+    // answers meanwhile.
+    void setEntryReceiver(QObject *receiver, const char *member);
+    void setServers(const QList<VPNServer> &servers);
+
+    // The widest a server's name is shown in the menu, in pixels.
+    static constexpr int MaximumEntryWidth = 300;
+    static constexpr int EntriesPerSlice = 500;
 
 private:
     void setIcon(const QString &path);
+    void addEntries();
 
     QSystemTrayIcon m_icon;
     QHash<QString, QIcon> m_icons; // each read once: an icon file holds every size
+    QString m_iconPath;
+    QObject *m_receiver = nullptr;
+    QByteArray m_member;
+    QList<VPNServer> m_servers;
+    int m_added = 0;
+    QTimer m_adding;
     QMenu m_menu;
     QAction *m_connect;
     QAction *m_status;

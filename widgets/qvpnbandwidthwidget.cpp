@@ -72,7 +72,11 @@ QVPNBandwidthWidget::QVPNBandwidthWidget(QWidget *parent)
     , redUploadPen(QColor(239, 86, 75, 255), 3)
     , redDownloadPen(QColor(235, 128, 122, 255), 3)
     , textPen(QColor(128, 128, 128, 255), 3)
-{}
+{
+    repaintTimer.setSingleShot(true);
+    repaintTimer.setInterval(33);
+    connect(&repaintTimer, &QTimer::timeout, this, QOverload<>::of(&QWidget::update));
+}
 
 void QVPNBandwidthWidget::addSample(quint8 type, quint32 download, quint32 upload)
 {
@@ -93,7 +97,8 @@ void QVPNBandwidthWidget::addSample(quint8 type, quint32 download, quint32 uploa
     setAccessibleDescription(
             tr("Download %1, upload %2")
                     .arg(formatBandwidth(download >> 1), formatBandwidth(upload >> 1)));
-    update();
+    if (!repaintTimer.isActive())
+        repaintTimer.start();
 }
 
 quint64 QVPNBandwidthWidget::scaleTop() const

@@ -3,6 +3,7 @@
 
 #include <QtCore/qlist.h>
 #include <QtCore/qstring.h>
+#include <QtCore/qtimer.h>
 #include <QtGui/qcolor.h>
 #include <QtGui/qpen.h>
 #include <QtWidgets/qwidget.h>
@@ -42,7 +43,8 @@ public:
     explicit QVPNBandwidthWidget(QWidget *parent = nullptr);
 
     // Adds a sample. The graph's accessible description then reads the newest rates, as the
-    // legend shows them.
+    // legend shows them. However fast samples come, the graph is painted at most about 30
+    // times a second.
     void addSample(quint8 type, quint32 download, quint32 upload);
     quint64 scaleTop() const;
 
@@ -54,6 +56,7 @@ private:
     void paintBars(QPainter &painter) const;
     void paintLegend(QPainter &painter) const;
 
+    QTimer repaintTimer;
     QList<BandwidthSample> samples;
     quint32 maximum;
     QColor backgroundColor;

@@ -4,6 +4,7 @@
 #include "ping/qpingservice.h"
 #include "widgets/qvpnservercomboboxitemdelegate.h"
 
+#include <QtCore/qfile.h>
 #include <QtCore/qthread.h>
 #include <QtCore/qtimer.h>
 #include <QtGui/qevent.h>
@@ -39,6 +40,15 @@ static QString hostnameKey()
 static QString pingKey()
 {
     return QStringLiteral("ping");
+}
+
+QString flagImagePath(const QString &code)
+{
+    const bool wellFormed = code == QLatin1String("auto")
+                            || (code.size() == 2 && code.at(0).isUpper() && code.at(1).isUpper()
+                                && code.at(0).unicode() < 128 && code.at(1).unicode() < 128);
+    const QString path = QLatin1String(":/imgs/flags/") + code + QLatin1String(".png");
+    return wellFormed && QFile::exists(path) ? path : QString();
 }
 
 QVPNServerComboBox::QVPNServerComboBox(QWidget *parent)
@@ -98,6 +108,7 @@ QVPNServerComboBox::~QVPNServerComboBox()
 void QVPNServerComboBox::setCurrentServer(const VPNServer &server)
 {
     m_currentServer = server;
+    setToolTip(server.name);
     update();
 }
 
@@ -109,8 +120,7 @@ VPNServer QVPNServerComboBox::currentServer() const
 void QVPNServerComboBox::setServers(const QList<VPNServer> &servers)
 {
     m_servers = servers;
-    while (count() > 0)
-        removeItem(0);
+    clear(); // all rows at once: removing them one by one would take quadratic time
 
     // Exactly one row per entry. The items are neither enabled nor selectable, so the popup's
     // own click handling leaves them alone; the item delegate selects and toggles stars.
@@ -123,6 +133,7 @@ void QVPNServerComboBox::setServers(const QList<VPNServer> &servers)
         entry.insert(hostnameKey(), server.hostname);
         auto *item = new QStandardItem;
         item->setData(entry, Qt::UserRole);
+        item->setData(server.name, Qt::ToolTipRole);
         item->setFlags(Qt::ItemIsUserCheckable);
         model->setItem(row, 0, item);
     }
@@ -159,7 +170,8 @@ VPNServer QVPNServerComboBox::serverAt(int row) const
 
 void QVPNServerComboBox::setFavoriteServers(const QString &favorites)
 {
-    const QStringList names = favorites.split(QLatin1Char(','));
+    // An empty part names no server: an empty text marks nothing, not the rows without a name.
+    const QStringList names = favorites.split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (const QString &name : names) {
         for (int row = 0; row < count(); ++row) {
             if (itemData(row, Qt::UserRole).toMap().value(nameKey()).toString() == name)
@@ -269,16 +281,18 @@ void QVPNServerComboBox::paintEvent(QPaintEvent *event)
     nameFont.setStyleStrategy(QFont::PreferAntialias);
     painter.setPen(QColor(1, 67, 97));
     painter.setFont(nameFont);
-    painter.drawText(QRect(QPoint(0, 28), QPoint(w - 76, 67)), Qt::AlignCenter,
-                     m_currentServer.name);
+    // A long name ends in "..." within the face; the tool tip holds it whole.
+    const QRect nameArea(QPoint(0, 28), QPoint(w - 76, 67));
+    painter.drawText(nameArea, Qt::AlignCenter,
+                     painter.fontMetrics().elidedText(m_currentServer.name, Qt::ElideRight,
+                                                      nameArea.width()));
 }
 
 void QVPNServerComboBox::myCurrentIndexChanged(int index)
 {
     if (index < 0 || index >= m_servers.size())
         return;
-    m_currentServer = m_servers.at(index);
-    update();
+    setCurrentServer(m_servers.at(index));
 }
 
 void QVPNServerComboBox::pingResult(const QString &hostname, int latency)

@@ -16,6 +16,11 @@ class QThread;
 // Qt::CheckStateRole holds Qt::Checked.
 typedef QVariantMap ServerEntry;
 
+// The image of a flag code: ":/imgs/flags/<code>.png" for the codes of the built-in set (two
+// capital letters with an image, or "auto"); an empty path for anything else, which draws no
+// flag.
+QString flagImagePath(const QString &code);
+
 // The server chooser: a combo box whose face is a two-part button ("Connect" over the current
 // server's name, and a popup button on the right) and whose popup lists every server with its
 // favourite star, flag, name and measured latency. Latencies are measured one server after the

@@ -56,6 +56,8 @@ void QVPNServerComboBoxItemDelegate::paint(QPainter *painter, const QStyleOption
     const ServerEntry entry = index.data(Qt::UserRole).toMap();
 
     painter->save();
+    // Nothing of a row is drawn outside it, whatever its name or flag.
+    painter->setClipRect(QRect(0, y, RowWidth, RowHeight + 1));
     if (chooser && chooser->currentIndex() == index.row())
         painter->fillRect(QRect(QPoint(0, y + 1), QPoint(RowWidth - 1, y + RowHeight)),
                           QColor(112, 141, 198));
@@ -66,14 +68,17 @@ void QVPNServerComboBoxItemDelegate::paint(QPainter *painter, const QStyleOption
     painter->drawImage(QPoint(24, y + 10), QImage(favorite ? QStringLiteral(":/imgs/star-lit.png")
                                                            : QStringLiteral(":/imgs/star.png")));
 
-    const QImage flag(QLatin1String(":/imgs/flags/")
-                      + entry.value(QStringLiteral("code")).toString() + QLatin1String(".png"));
+    const QImage flag(flagImagePath(entry.value(QStringLiteral("code")).toString()));
     if (!flag.isNull())
         painter->drawImage(QPoint(56, y + 21 - flag.height() / 2), flag);
 
     painter->setPen(Qt::black);
     painter->setFont(m_nameFont);
-    painter->drawText(QPoint(93, y + 26), entry.value(QStringLiteral("name")).toString());
+    // A long name ends in "..." before the latency column.
+    painter->drawText(QPoint(93, y + 26),
+                      QFontMetrics(m_nameFont)
+                              .elidedText(entry.value(QStringLiteral("name")).toString(),
+                                          Qt::ElideRight, 256 - 4 - 93));
 
     if (r > 0) {
         painter->setPen(QColor(202, 202, 202));
