@@ -16,7 +16,7 @@ const IntegerOption integerOptions[] = {
         {"connect-delay", &QTavrinSimOptions::connectDelay, 0, 600000},
         {"disconnect-delay", &QTavrinSimOptions::disconnectDelay, 0, 600000},
         {"retry-delay", &QTavrinSimOptions::retryDelay, 0, 600000},
-        {"bandwidth-interval", &QTavrinSimOptions::bandwidthInterval, 10, 600000},
+        {"bandwidth-interval", &QTavrinSimOptions::bandwidthInterval, 1, 600000},
         {"close-after-seconds", &QTavrinSimOptions::closeAfterSeconds, 0, 86400},
         {"close-after-sent", &QTavrinSimOptions::closeAfterSent, 0, 1000000},
         {"close-after-received", &QTavrinSimOptions::closeAfterReceived, 0, 1000000},
@@ -99,13 +99,15 @@ QList<QCommandLineOption> optionList()
                             "hosts in it become the hosts the service knows."),
              QStringLiteral("path")},
             {QStringLiteral("list-body"),
-             QStringLiteral("Failure: answer the server list with an empty body, a JSON array or "
-                            "broken JSON (default normal)."),
-             QStringLiteral("normal|empty|array|broken")},
+             QStringLiteral("Failure: answer the server list with an empty body, a JSON array, "
+                            "broken JSON, a body that never ends or one that trickles for ever "
+                            "(default normal)."),
+             QStringLiteral("normal|empty|array|broken|endless|trickle")},
             {QStringLiteral("ip-body"),
-             QStringLiteral("Failure: answer the public address with broken JSON or with \"ip\" "
-                            "as a number (default normal)."),
-             QStringLiteral("normal|broken|number")},
+             QStringLiteral("Failure: answer the public address with broken JSON, \"ip\" as a "
+                            "number, a body that never ends or trickles for ever, or an \"ip\" of "
+                            "a million characters (default normal)."),
+             QStringLiteral("normal|broken|number|endless|trickle|long")},
             {QStringLiteral("ip-fail"),
              QStringLiteral("Failure: answer the first N public address requests with HTTP 500."),
              QStringLiteral("n")},
@@ -220,17 +222,21 @@ bool parseSimOptions(const QStringList &arguments, QTavrinSimOptions *options, Q
     if (parser.isSet(QStringLiteral("list-body"))
         && !parseChoice(parser.value(QStringLiteral("list-body")),
                         {QStringLiteral("normal"), QStringLiteral("empty"), QStringLiteral("array"),
-                         QStringLiteral("broken")},
+                         QStringLiteral("broken"), QStringLiteral("endless"),
+                         QStringLiteral("trickle")},
                         &result.listBody)) {
-        *errorText = QStringLiteral("--list-body takes normal, empty, array or broken");
+        *errorText = QStringLiteral("--list-body takes normal, empty, array, broken, endless or "
+                                    "trickle");
         return false;
     }
     if (parser.isSet(QStringLiteral("ip-body"))
         && !parseChoice(parser.value(QStringLiteral("ip-body")),
                         {QStringLiteral("normal"), QStringLiteral("broken"),
-                         QStringLiteral("number")},
+                         QStringLiteral("number"), QStringLiteral("endless"),
+                         QStringLiteral("trickle"), QStringLiteral("long")},
                         &result.ipBody)) {
-        *errorText = QStringLiteral("--ip-body takes normal, broken or number");
+        *errorText = QStringLiteral("--ip-body takes normal, broken, number, endless, trickle or "
+                                    "long");
         return false;
     }
     *options = result;

@@ -17,9 +17,12 @@ struct QTavrinSimAccount
 };
 
 // How the web API answers the server list request.
-enum class QTavrinSimListBody { Normal, Empty, Array, Broken };
+// Endless: a body that never ends, sent as fast as the client takes it; Trickle: one byte every
+// tenth of a second, for ever.
+enum class QTavrinSimListBody { Normal, Empty, Array, Broken, Endless, Trickle };
 // How the web API answers the public address request.
-enum class QTavrinSimIpBody { Normal, Broken, Number };
+// Long: an "ip" of a million characters.
+enum class QTavrinSimIpBody { Normal, Broken, Number, Endless, Trickle, Long };
 
 // Everything tavrin-sim can be told on its command line. Times are in milliseconds; a count of
 // 0 switches the failure it belongs to off.

@@ -58,8 +58,20 @@ QByteArray QTavrinSimSession::malformedFrame(int index)
     return frames[((index % count) + count) % count];
 }
 
+void QTavrinSimSession::setReading(bool reading)
+{
+    m_reading = reading;
+    // Qt reads what the client sends into the socket's own buffer; kept small, the rest stays
+    // in the system's buffers, which fill up, as with a service that is stuck.
+    m_socket->setReadBufferSize(reading ? 0 : 1);
+    if (reading)
+        socket_readyRead();
+}
+
 void QTavrinSimSession::socket_readyRead()
 {
+    if (!m_reading)
+        return;
     m_splitter.append(m_socket->readAll());
     QByteArray frame;
     while (!m_closing && m_splitter.nextFrame(&frame)) {

@@ -30,6 +30,9 @@ public:
     int number() const { return m_number; }
     // Writes bytes to the client as they are, past the tunnel (frames a test makes up).
     void send(const QByteArray &bytes) { sendBytes(bytes); }
+    // A service that stops reading: what the client sends waits in the socket until reading
+    // resumes.
+    void setReading(bool reading);
     QTavrinSimTunnel *tunnel() const { return m_tunnel; }
 
     // The malformed frames sent by the malformed failure, one after the other (index taken
@@ -68,6 +71,7 @@ private:
     quint64 m_droppedLogged = 0;
     bool m_closing = false;
     bool m_closed = false;
+    bool m_reading = true;
     QString m_closeReason;
 };
 

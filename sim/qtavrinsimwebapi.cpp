@@ -109,6 +109,29 @@ void QTavrinSimWebApi::delayAnswer(const httplib::Request &request)
                          [this] { return m_stopping; });
 }
 
+// A JSON answer that never ends: as fast as the client reads it, or a byte every tenth of a
+// second. It stops when the client goes or the web API stops.
+void QTavrinSimWebApi::sendForever(httplib::Response &response, bool trickle)
+{
+    response.status = 200;
+    response.set_chunked_content_provider(jsonType, [this, trickle](size_t offset,
+                                                                    httplib::DataSink &sink) {
+        const std::string chunk = offset == 0 ? std::string(R"({"ip":")")
+                                              : std::string(trickle ? 1 : 65536, '1');
+        if (trickle) {
+            std::unique_lock<std::mutex> locker(m_delayMutex);
+            if (m_delayWake.wait_for(locker, std::chrono::milliseconds(100),
+                                     [this] { return m_stopping; }))
+                return false;
+        } else {
+            std::lock_guard<std::mutex> locker(m_delayMutex);
+            if (m_stopping)
+                return false;
+        }
+        return sink.write(chunk.data(), chunk.size());
+    });
+}
+
 void QTavrinSimWebApi::answerList(const httplib::Request &request, httplib::Response &response)
 {
     delayAnswer(request);
@@ -127,6 +150,10 @@ void QTavrinSimWebApi::answerList(const httplib::Request &request, httplib::Resp
         break;
     case QTavrinSimListBody::Broken:
         setBody(response, 200, m_serverList.left(m_serverList.size() / 2));
+        break;
+    case QTavrinSimListBody::Endless:
+    case QTavrinSimListBody::Trickle:
+        sendForever(response, m_options.listBody == QTavrinSimListBody::Trickle);
         break;
     }
 }
@@ -152,6 +179,13 @@ void QTavrinSimWebApi::answerIp(const httplib::Request &request, httplib::Respon
         break;
     case QTavrinSimIpBody::Number:
         setBody(response, 200, QByteArrayLiteral(R"({"ip":3405803786})"));
+        break;
+    case QTavrinSimIpBody::Endless:
+    case QTavrinSimIpBody::Trickle:
+        sendForever(response, m_options.ipBody == QTavrinSimIpBody::Trickle);
+        break;
+    case QTavrinSimIpBody::Long:
+        setBody(response, 200, "{\"ip\":\"" + QByteArray(1000000, '1') + "\"}");
         break;
     }
 }

@@ -49,6 +49,7 @@ private:
     void answerIp(const httplib::Request &request, httplib::Response &response);
     bool checkKey(const httplib::Request &request, httplib::Response &response) const;
     void delayAnswer(const httplib::Request &request);
+    void sendForever(httplib::Response &response, bool trickle);
 
     QTavrinSimOptions m_options;
     QByteArray m_serverList;

@@ -356,11 +356,12 @@ void tst_Program::secondInstanceEndsAtOnce()
 }
 
 // Stored credentials (as a byte array, which the program reads as text) and auto-login: the
-// tunnel comes up at once, and the credentials are stored again, as plain text.
+// tunnel comes up at once, and the unchanged credentials are not written again.
 void tst_Program::autoLoginConnectsAndStoresCredentials()
 {
     ProgramRun run;
-    const QString error = run.setUp(true, true, {"--connect-delay", "50"});
+    const QString error = run.setUp(true, true,
+                                    {"--connect-delay", "50", "--bandwidth-interval", "50"});
     QVERIFY2(error.isEmpty(), qPrintable(error));
     run.settings()->setValue("AutoLogin", true);
     run.settings()->setValue("Creditentials", encodeUserPass("demo", "demo"));
@@ -370,13 +371,9 @@ void tst_Program::autoLoginConnectsAndStoresCredentials()
                                + QRegularExpression::escape(tavrinAutoHostname())
                                + " outcome=success"),
              qPrintable(run.simLog()));
-    QVERIFY2(run.waitForSimLog("TUNNEL session=1 state=Connected "), qPrintable(run.simLog()));
+    QVERIFY2(run.waitForSimLog("TUNNEL session=1 bandwidth ", 2), qPrintable(run.simLog()));
     QVERIFY2(!run.waitForWindow(mainWindow).isEmpty(), "no main window");
-    QTRY_COMPARE_WITH_TIMEOUT(run.settings()->value("Creditentials").type(), QVariant::String,
-                              longWait);
-    QString username, password;
-    QVERIFY(decodeUserPass(run.settings()->value("Creditentials").toString(), username, password));
-    QCOMPARE(username + '/' + password, QStringLiteral("demo/demo"));
+    QCOMPARE(run.settings()->value("Creditentials").type(), QVariant::ByteArray);
     run.screenshot("auto-login-connected");
     QCOMPARE(client->state(), QProcess::Running);
 }

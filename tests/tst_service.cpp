@@ -291,6 +291,22 @@ private slots:
         QCOMPARE(service.received.toHex(), frame.toHex());
     }
 
+    // A service that reads nothing: requests wait up to a bound, then are refused.
+    void unreadRequestsAreBounded()
+    {
+        Service service;
+        QTavrinServiceConnection connection;
+        QVERIFY(service.accept(&connection));
+        service.client->disconnect(&service);
+        TavrinSignalRecorder recorder(&connection);
+        int sent = 0;
+        while (sent < 100000 && connection.sendConnectToVPNRequest("host", "user", "secret"))
+            ++sent;
+        QVERIFY2(sent > 1000 && sent < 100000, qPrintable(QString::number(sent)));
+        QVERIFY(recorder.lines.value(0).endsWith(
+                "the service does not read the requests sent before"));
+    }
+
     void closing_data()
     {
         QTest::addColumn<int>("way");

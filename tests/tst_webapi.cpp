@@ -128,6 +128,10 @@ private slots:
         QTest::newRow("not JSON") << QStringList{"--ip-body", "broken"} << unknown << unknown;
         QTest::newRow("ip not a string")
                 << QStringList{"--ip-body", "number"} << unknown << unknown;
+        // Hostile answers: an "ip" of a million characters, a body that never ends (cut at the
+        // size cap) and one that trickles for ever (ended by the time-out).
+        for (const char *body : {"long", "endless", "trickle"})
+            QTest::newRow(body) << QStringList{"--ip-body", body} << unknown << unknown;
     }
     void addressLookup()
     {
@@ -136,10 +140,38 @@ private slots:
         TavrinTestDesktop desktop(arguments);
         QVERIFY(desktop.start(false));
         Lookup lookup;
+        lookup.setTimeout(150);
         QCOMPARE(lookup.round(), first);
         QTest::qWait(50); // fifty retry intervals: no request follows on its own
         QCOMPARE(lookup.texts.join('|'), first);
         QTEST(lookup.round(), "again");
+    }
+
+    // A list body that never ends is cut at the size cap, one that trickles by the time-out;
+    // both count as no answer, with a line in the log. A list too long is cut at 20,000.
+    void hostileLists()
+    {
+        for (const char *body : {"endless", "trickle"}) {
+            TavrinTestDesktop desktop({"--list-body", body});
+            QVERIFY(desktop.start(false));
+            QCOMPARE(fetch(qgetenv("TAVRIN_API_HOST"), QByteArray(body) == "trickle" ? 150 : 20000),
+                     ServerList());
+        }
+        QByteArray list = "{";
+        for (int i = 0; i < 25000; ++i)
+            list += QStringLiteral(R"("S%1":{"code":"DE","host":"h"},)")
+                            .arg(i, 5, 10, QChar('0'))
+                            .toLatin1();
+        list[list.size() - 1] = '}';
+        const ServerList servers = QVPNListServers::parseServers(list);
+        QCOMPARE(servers.size(), 20000);
+        QCOMPARE(servers.last().name, QStringLiteral("S19999"));
+        QFile log(TavrinTestEnvironment::instance()->home() + "/tavrin-client.log");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray lines = log.readAll();
+        for (const char *line : {"get_list was longer than 4194304 bytes",
+                                 "get_list took more than 150 ms", "more than 20000 servers"})
+            QVERIFY2(lines.contains(line), line);
     }
 
     // The manager is shared: the lookup neither reads nor answers nor deletes others' replies.

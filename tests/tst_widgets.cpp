@@ -263,13 +263,15 @@ private slots:
                 = {{{"Japan,France"}, "France,Japan,France"},   // row order; both Frances
                    {{"Japan", "Automatic"}, "Automatic,Japan"}, // marks are only ever added
                    {{"France, Japan"}, "France,France"},        // the space belongs to the name
-                   {{",Germany 2,,", "france,JAPAN", "Atlantis"}, "Germany 2"}};
+                   {{",Germany 2,,", "france,JAPAN", "Atlantis"}, "Germany 2"},
+                   {{""}, ""}}; // an empty text marks nothing, not the row without a name
         for (const auto &test : favorites) {
-            c.box.setServers(Sample + ServerList{{"France", "FR", "fr2.test"}});
+            c.box.setServers(Sample + ServerList{{"France", "FR", "fr2.test"}, {"", "", "x"}});
             QCOMPARE(c.box.favoriteServers(), QString()); // a new fill starts without any
             for (const QString &text : test.first)
                 c.box.setFavoriteServers(text);
             QCOMPARE(c.box.favoriteServers(), test.second);
+            QVERIFY(c.box.model()->index(6, 0).data(Qt::CheckStateRole) != Qt::Checked);
         }
     }
 
@@ -329,15 +331,21 @@ private slots:
 
     void chooserPainting()
     {
-        const QStringList codes{"auto", "DE", "DE", "FR", "JP", "XX", "US", "SE", "XX", "XX"};
+        // Codes outside the built-in set draw no flag; a long name ends in "..." before the latency.
+        const QStringList codes{"auto", "DE", "DE",
+                                "FR",   "JP", "XX",
+                                "US",   "SE", "../location_pin_fill",
+                                "de"};
         ServerList servers;
         for (int row = 0; row < codes.size(); ++row)
             servers << VPNServer{"Server " + QString::number(row), codes[row], QString::number(row)};
+        servers[7].name = QString(300, QChar('W'));
         Chooser c(servers, {{"0", 199}, {"1", 200}, {"2", 399}, {"3", 400}, {"4", 0}});
         QTRY_COMPARE(c.requests.count(), codes.size());
         const int w = c.box.width(), h = c.box.height();
         for (const bool named : {true, false}) {
-            c.box.setCurrentServer(named ? Sample.at(1) : VPNServer());
+            c.box.setCurrentServer(named ? servers.at(7) : VPNServer());
+            QCOMPARE(c.box.toolTip(), named ? servers.at(7).name : QString());
             QImage image(w, h, QImage::Format_ARGB32);
             image.fill(Qt::transparent);
             c.box.render(&image, {}, {}, QWidget::DrawChildren);
@@ -372,8 +380,9 @@ private slots:
             COMPARE_PIXEL(image, 296, y + 40, back);
             COMPARE_PIXEL(image, 10, y, row ? Separator : back);
             COMPARE_PIXEL(image, 287, y, row ? Separator : back);
-            QCOMPARE(countColor(image, {56, y + 4, 33, 34}, back) == 33 * 34, row == 5);
+            QCOMPARE(countColor(image, {56, y + 4, 33, 34}, back) == 33 * 34, row == 5 || row > 7);
             QVERIFY(countColor(image, {93, y + 8, 158, 25}, Black, 64) > 5);
+            QCOMPARE(countColor(image, {252, y + 3, 45, 35}, Black, 64), 0);
             // The number (or "---") over "ms", in the band's colour and in no other.
             for (const QRgb colour : {Green, Amber, Red, Gray, Black}) {
                 const int upper = countColor(image, {256, y + 3, 41, 16}, colour);

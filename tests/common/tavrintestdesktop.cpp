@@ -156,7 +156,11 @@ void TavrinTestDesktop::closeBox()
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
     if (!box || !box->isVisible())
         return;
-    m_boxes.append(Box{box->windowTitle(), box->text(), box->icon(), box->frameGeometry()});
+    if (box != m_seen)
+        m_boxes.append(Box{box->windowTitle(), box->text(), box->icon(), box->frameGeometry()});
+    m_seen = box;
+    if (m_holdBoxes)
+        return;
     if (QAbstractButton *ok = box->button(QMessageBox::Ok))
         ok->click();
     else

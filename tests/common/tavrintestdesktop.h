@@ -5,6 +5,7 @@
 #include "ui/qmaindialog.h"
 
 #include <QtCore/qlist.h>
+#include <QtCore/qpointer.h>
 #include <QtCore/qrect.h>
 #include <QtCore/qstringlist.h>
 #include <QtCore/qtemporaryfile.h>
@@ -64,8 +65,9 @@ public:
     void clearLog();
     QTavrinSim *sim() { return m_sim.get(); }
 
-    // The message boxes the user closed, in order.
+    // The message boxes the user saw, in order; while held, they stay open.
     QList<Box> boxes() const { return m_boxes; }
+    void holdBoxes(bool hold) { m_holdBoxes = hold; }
 
 private:
     void closeBox();
@@ -75,6 +77,8 @@ private:
     std::unique_ptr<QTavrinSim> m_sim;
     std::unique_ptr<QMainDialog> m_window;
     QTimer m_user;
+    QPointer<QMessageBox> m_seen;
+    bool m_holdBoxes = false;
     QList<Box> m_boxes;
     quint32 m_barrier = 0;
 };
