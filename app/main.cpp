@@ -1,10 +1,13 @@
 #include "app/qtsingleapplication.h"
 #include "app/tavrinfonts.h"
 #include "app/tavrinstartup.h"
+#include "app/tavrintrayhost.h"
 #include "base/tavrindeployment.h"
 #include "ui/qmaindialog.h"
 #include "ui/qmaindialogform.h"
 
+#include <QtCore/qdir.h>
+#include <QtGui/qicon.h>
 #include <QtWidgets/qsystemtrayicon.h>
 
 #include <cstdio>
@@ -16,21 +19,37 @@ static int printAndReturn(const char *line, int code)
     return code;
 }
 
+// Started from the log-on entry, the panel may not be up yet: its tray is waited for.
+static bool trayAvailable(bool atLogOn)
+{
+    const int trayWaitAtLogOnMs = 30000;
+    if (atLogOn)
+        waitForTrayHost(trayWaitAtLogOnMs);
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 int main(int argc, char *argv[])
 {
     startSocketLibrary();
     setTavrinApplicationIdentity();
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Tavrin Client"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tavrin-client"));
     QtSingleApplication app(argc, argv);
     if (app.isRunning())
         return 0;
+    // The name desktops show for the program, its tray item's title among them.
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Tavrin Client"));
+    app.setWindowIcon(tavrinApplicationIcon());
     // The window hides to the tray and message boxes may be the only windows on screen: the
     // program ends when the window is closed through Exit, not when the last window closes.
     app.setQuitOnLastWindowClosed(false);
     // The fonts are read while the tray is looked for.
-    TavrinFontRegistration fonts(QStringLiteral("Fonts"), mainDialogFonts());
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    TavrinFontRegistration fonts(fontsFolderPath(QDir::currentPath(),
+                                                 QCoreApplication::applicationDirPath()),
+                                 mainDialogFonts());
+    if (!trayAvailable(app.arguments().contains(QLatin1String(tavrinLogOnOption)))) {
+        notifyNoTrayHost();
         return printAndReturn("Systray is not supported by this operating system.\n", 1);
+    }
     if (!fonts.finish())
         return printAndReturn("Error while registering fonts.\n", 2);
 

@@ -7,6 +7,16 @@
 
 QList<int> registeredFontIds;
 
+QString fontsFolderPath(const QString &workingFolder, const QString &programFolder)
+{
+    const QString local = QStringLiteral("Fonts");
+    if (QFileInfo(QDir(workingFolder).filePath(local)).isDir())
+        return local;
+    const QString installed = QDir::cleanPath(programFolder
+                                              + QLatin1String("/../share/tavrin-client/Fonts"));
+    return QFileInfo(installed).isDir() ? installed : local;
+}
+
 static void printLines(FILE *out, const QByteArray &lines)
 {
     fputs(lines.constData(), out);
@@ -50,8 +60,7 @@ void unregisterFonts(FILE *out)
 // The thread first has the system's fonts read (the font configuration is read once per
 // process), then adds the program's, then has the fonts the window asks for matched once, which
 // leaves the slow part of each match in the database's caches for the window.
-TavrinFontRegistration::TavrinFontRegistration(const QString &folderPath,
-                                               const QList<QFont> &warm)
+TavrinFontRegistration::TavrinFontRegistration(const QString &folderPath, const QList<QFont> &warm)
     : m_thread([this, folderPath, warm] {
         QFontDatabase systemFonts;
         m_registered = registerFonts(folderPath, &m_messages);

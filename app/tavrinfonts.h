@@ -9,6 +9,12 @@
 #include <cstdio>
 #include <thread>
 
+// The folder whose fonts start-up registers: "Fonts" in the working folder when there is one,
+// as a program started from its own folder has; otherwise the installed data folder found from
+// the program's folder (<prefix>/bin/../share/tavrin-client/Fonts); "Fonts" again when neither
+// exists, which then registers nothing.
+QString fontsFolderPath(const QString &workingFolder, const QString &programFolder);
+
 // The ids the font database gave the fonts registered at start-up, in registration order.
 extern QList<int> registeredFontIds;
 

@@ -6,6 +6,7 @@
 #include <QtCore/qcoreapplication.h>
 
 const char tavrinApiKey[] = "3c9e07b1d25a48f6e0b7c41a9d8f2e65";
+const char tavrinLogOnOption[] = "--autostart";
 
 static QString hostFromEnvironment(const char *variable, const char *builtIn)
 {

@@ -16,6 +16,10 @@ QString tavrinAutoHostname();
 // Call before the application object is built.
 void setTavrinApplicationIdentity();
 
+// The command-line option the log-on entry passes, marking a start at log-on (the program's
+// only option).
+extern const char tavrinLogOnOption[];
+
 // The key of the web API, the last path segment of the get_list and get_ip calls.
 extern const char tavrinApiKey[];
 

@@ -1,5 +1,9 @@
 #include "settings/qvpnautostart.h"
 
+#include "base/tavrindeployment.h"
+
+#include <QtCore/qlist.h>
+
 // Quotes the path as one argument of an Exec line.
 static QString quotedArgument(const QString &argument)
 {
@@ -57,8 +61,31 @@ QByteArray autoStartDesktopEntry(const QString &program)
                                         "Type=Application\n"
                                         "Name=Tavrin Client\n"
                                         "Exec=")
-                          + desktopEntryExecValue(program)
+                          + desktopEntryExecValue(program) + QLatin1Char(' ')
+                          + QLatin1String(tavrinLogOnOption)
                           + QLatin1String("\n"
                                           "Terminal=false\n");
     return entry.toUtf8();
+}
+
+bool autoStartEntryEnabled(const QByteArray &entry)
+{
+    bool inMainGroup = false;
+    const QList<QByteArray> lines = entry.split('\n');
+    for (const QByteArray &raw : lines) {
+        const QByteArray line = raw.trimmed();
+        if (line.startsWith('[')) {
+            inMainGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        const int equals = line.indexOf('=');
+        if (!inMainGroup || equals < 0)
+            continue;
+        const QByteArray key = line.left(equals).trimmed();
+        const QByteArray value = line.mid(equals + 1).trimmed();
+        if ((key == "Hidden" && value == "true")
+            || (key == "X-GNOME-Autostart-enabled" && value == "false"))
+            return false;
+    }
+    return true;
 }

@@ -4,8 +4,9 @@
 #include <QtCore/qbytearray.h>
 #include <QtCore/qstring.h>
 
-// The per-user entry "Tavrin Client" that starts the program at log-on. Its presence alone
-// means "start at log-on"; its content is the path of the program to start.
+// The per-user entry "Tavrin Client" that starts the program at log-on. Its presence means
+// "start at log-on", unless the desktop's own start-up tool turned it off (see below); its
+// content is the path of the program to start, followed by the log-on option.
 bool hasAutoStartEntry();
 bool writeAutoStartEntry(const QString &program);
 bool removeAutoStartEntry();
@@ -16,7 +17,11 @@ bool removeAutoStartEntry();
 // carriage return as \n, \t, \r) and '%' doubled so it is not read as a field code.
 QString desktopEntryExecValue(const QString &program);
 
-// The whole XDG autostart desktop entry, UTF-8, that starts the program given.
+// The whole XDG autostart desktop entry, UTF-8, that starts the program given at log-on.
 QByteArray autoStartDesktopEntry(const QString &program);
+
+// Whether an autostart desktop entry is in force: desktops' start-up tools turn an entry off
+// in place with "Hidden=true" or "X-GNOME-Autostart-enabled=false" in its [Desktop Entry] group.
+bool autoStartEntryEnabled(const QByteArray &entry);
 
 #endif // QVPNAUTOSTART_H

@@ -15,7 +15,14 @@ static QString autoStartEntryPath()
 
 bool hasAutoStartEntry()
 {
-    return QFileInfo(autoStartEntryPath()).isFile();
+    // Entries are short; a longer file is read no further than this.
+    const qint64 maximumEntrySize = 64 * 1024;
+    QFile file(autoStartEntryPath());
+    if (!QFileInfo(file).isFile())
+        return false;
+    if (!file.open(QIODevice::ReadOnly))
+        return true; // there, though unreadable: it cannot have been turned off
+    return autoStartEntryEnabled(file.read(maximumEntrySize));
 }
 
 // Written as plain text (QSettings would escape the Exec line beyond what desktop entries

@@ -143,12 +143,41 @@ private slots:
         QVERIFY(QVPNClientSettings::isAutoStart());
         const QByteArray content = read(entry);
         QVERIFY2(content.startsWith("[Desktop Entry]\n")
-                         && content.contains("\nExec=" + exec.toUtf8() + '\n'),
+                         && content.contains("\nExec=" + exec.toUtf8() + " --autostart\n"),
                  content.constData());
         QCOMPARE(complaints(entry), QString());
         QVPNClientSettings::setAutoStart(false);
         QVERIFY(!QVPNClientSettings::isAutoStart() && !QFile::exists(entry));
         QVERIFY(QFile::exists(other)); // other programs' entries stay
+    }
+
+    // Desktops' start-up tools turn an entry off in place; the box then shows off, and turning
+    // it on again writes a working entry.
+    void autoStartEntryTurnedOff_data()
+    {
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("hidden") << QByteArray("Hidden=true\n") << false;
+        QTest::newRow("turned off") << QByteArray("X-GNOME-Autostart-enabled = false\n") << false;
+        QTest::newRow("turned on") << QByteArray("X-GNOME-Autostart-enabled=true\n") << true;
+        QTest::newRow("not hidden") << QByteArray("Hidden=false\n") << true;
+        QTest::newRow("in another group")
+                << QByteArray("[Desktop Action quit]\nName=Quit\nHidden=true\n") << true;
+    }
+
+    void autoStartEntryTurnedOff()
+    {
+        QFETCH(QByteArray, lines);
+        QFETCH(bool, enabled);
+        const QString entry = config("/autostart/tavrin-client.desktop");
+        QVPNClientSettings::setAutoStart(true);
+        QFile file(entry);
+        QVERIFY(file.open(QIODevice::Append) && file.write(lines) == lines.size());
+        file.close();
+        QCOMPARE(QVPNClientSettings::isAutoStart(), enabled);
+        QVPNClientSettings::setAutoStart(true);
+        QVERIFY(QVPNClientSettings::isAutoStart());
+        QVERIFY(!read(entry).contains("Hidden") && !read(entry).contains("X-GNOME"));
     }
 };
 

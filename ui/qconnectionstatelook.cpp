@@ -138,6 +138,24 @@ const char *connectionStatusText(quint8 code)
     }
 }
 
+const char *connectionTrayToolTip(quint8 code)
+{
+    switch (code) {
+    case Connecting:
+        return QT_TRANSLATE_NOOP("QMainDialog", "Tavrin: Connecting to %1");
+    case Connected:
+        return QT_TRANSLATE_NOOP("QMainDialog", "Tavrin: Connected to %1");
+    case Disconnecting:
+        return QT_TRANSLATE_NOOP("QMainDialog", "Tavrin: Disconnecting");
+    case Disconnected:
+        return QT_TRANSLATE_NOOP("QMainDialog", "Tavrin: Disconnected");
+    case Timeout:
+        return QT_TRANSLATE_NOOP("QMainDialog", "Tavrin: Reconnecting to %1");
+    default:
+        return QT_TRANSLATE_NOOP("QMainDialog", "Tavrin: Unknown state");
+    }
+}
+
 // Each element is set only when it changes: setting a style sheet polishes the widget anew, and
 // a service may send the same state many times over.
 void showConnectionStateLook(Ui::QMainDialog *ui, const QConnectionStateLook &look,

@@ -56,5 +56,7 @@ void showConnectionStateLook(Ui::QMainDialog *ui, const QConnectionStateLook &lo
 // The text of the status box for a state code, a source text in the context "QMainDialog";
 // %1 stands for the server's name where the text names it.
 const char *connectionStatusText(quint8 code);
+// The tray icon's tool tip for a state code, the same kind of text ("Tavrin: Connected to %1").
+const char *connectionTrayToolTip(quint8 code);
 
 #endif // QCONNECTIONSTATELOOK_H

@@ -248,7 +248,7 @@ void QMainDialog::vpn_notifyStatusChange(char stateCode)
 
     const QConnectionStateLook look = connectionStateLook(code);
     showConnectionStateLook(ui, look, connection.name);
-    tray.showState(look);
+    tray.showState(look, tr(connectionTrayToolTip(code)).arg(connection.name));
     if (look.titleCursor >= 0)
         ui->title_label->setCursor(Qt::CursorShape(look.titleCursor));
     if (code == Connected) {

@@ -1,7 +1,9 @@
 #include "ui/qtavrintray.h"
 
+#include "service/tavrinframe.h"
 #include "ui/qconnectionstatelook.h"
 
+#include <QtCore/qcoreapplication.h>
 #include <QtGui/qfontmetrics.h>
 #include <QtGui/qicon.h>
 #include <QtWidgets/qaction.h>
@@ -29,12 +31,16 @@ void QTavrinTray::show()
 {
     m_icon.setContextMenu(&m_menu);
     setIcon(QStringLiteral(":/imgs/tray/tray_off.ico"));
+    m_icon.setToolTip(
+            QCoreApplication::translate("QMainDialog", connectionTrayToolTip(Disconnected)));
     m_icon.show();
 }
 
-void QTavrinTray::showState(const QConnectionStateLook &look)
+void QTavrinTray::showState(const QConnectionStateLook &look, const QString &toolTip)
 {
     setIcon(QString::fromLatin1(look.trayIcon));
+    if (m_icon.toolTip() != toolTip)
+        m_icon.setToolTip(toolTip);
     m_connect->setText(QString::fromLatin1(look.connectActionText));
     m_connect->setEnabled(look.connectEnabled);
     m_jumpToFastest->setEnabled(look.jumpToFastestEnabled);

@@ -33,9 +33,10 @@ public:
     QAction *settingsAction() const { return m_settings; }
     QAction *exitAction() const { return m_exit; }
 
-    // Gives the icon its menu and the icon of the disconnected state, and shows it.
+    // Gives the icon its menu, the icon and tool tip of the disconnected state, and shows it.
     void show();
-    void showState(const QConnectionStateLook &look);
+    // The icon and entries of the state's look, and the tool tip that names the state.
+    void showState(const QConnectionStateLook &look, const QString &toolTip);
     // The change-country entries, one per server in list order, show its name as it is ("&" is
     // no mnemonic) and keep it as their data; each entry's triggered(bool) goes to the member
     // (a SLOT()) of the receiver. A long list is added a slice at a time, so that the window

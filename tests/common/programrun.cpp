@@ -1,0 +1,144 @@
+#include "programrun.h"
+
+#include <QtCore/qdir.h>
+#include <QtCore/qstandardpaths.h>
+
+using ProgramRunLimits::longWait;
+
+QString toolPath(const char *name)
+{
+    return QStandardPaths::findExecutable(QString::fromLatin1(name));
+}
+
+ProgramRun::ProgramRun()
+{
+    for (const char *folder : {"HOME=/home", "XDG_CONFIG_HOME=/home/.config", "TMPDIR=/tmp",
+                               "XDG_DATA_HOME=/home/.local/share", "XDG_RUNTIME_DIR=/run",
+                               "XDG_CACHE_HOME=/home/.cache"}) {
+        const QString entry = QString::fromLatin1(folder);
+        const QString path = m_root.path() + entry.section('=', 1);
+        QDir().mkpath(path);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_environment.insert(entry.section('=', 0, 0), path);
+    }
+    m_environment.insert("QT_QPA_PLATFORM", "xcb");
+    m_environment.insert("QT_XCB_GL_INTEGRATION", "none");
+    // libxkbcommon-x11 hands strndup() names that end at the given length without a NUL, which
+    // strict string checks of a sanitizer build take for an overflow.
+    if (m_environment.contains("ASAN_OPTIONS"))
+        m_environment.insert("ASAN_OPTIONS",
+                             m_environment.value("ASAN_OPTIONS") + ":strict_string_checks=0");
+    // Nothing of the user's desktop session may leak into the run.
+    for (const char *name :
+         {"DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS",
+          "QT_QPA_PLATFORMTHEME", "SESSION_MANAGER", "TAVRIN_API_HOST", "TAVRIN_SITE_HOST"})
+        m_environment.remove(QString::fromLatin1(name));
+}
+
+ProgramRun::~ProgramRun()
+{
+    // Newest first: the client before the tray host, the tray host before the X server.
+    m_sim.stop();
+    for (int i = m_processes.size() - 1; i >= 0; --i) {
+        QProcess *process = m_processes.at(i);
+        process->terminate();
+        if (!process->waitForFinished(10000))
+            process->kill();
+        process->waitForFinished(10000);
+        delete process;
+    }
+}
+
+QProcess *ProgramRun::start(const QString &program, const QStringList &arguments,
+                            const QString &folder)
+{
+    auto *process = new QProcess;
+    m_processes.append(process);
+    process->setProcessEnvironment(m_environment);
+    process->setWorkingDirectory(folder);
+    process->start(program, arguments);
+    process->waitForStarted(longWait);
+    return process;
+}
+
+QString ProgramRun::setUp(bool trayHost, bool sim, const QStringList &simArguments,
+                          bool windowManager)
+{
+    // Xvfb picks a free display and writes its number once it is ready; -noreset keeps it up
+    // when its first client goes; -br gives a black root window.
+    QProcess *server = start(toolPath("Xvfb"), QString("-displayfd 1 -noreset -nolisten tcp "
+                                                       "-screen 0 1024x768x24 -br")
+                                                       .split(' '));
+    if (!QTest::qWaitFor([server] { return server->canReadLine(); }, longWait))
+        return "Xvfb did not report a display";
+    m_environment.insert("DISPLAY", ':' + QString::fromLatin1(server->readLine().trimmed()));
+    int exitCode = -1;
+    if (windowManager) {
+        start(toolPath("openbox"), {"--sm-disable"});
+        if (!QTest::qWaitFor(
+                    [this] {
+                        return tool("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"})
+                                .contains("window id");
+                    },
+                    longWait))
+            return "openbox did not come up";
+    }
+    if (trayHost) {
+        start(toolPath("trayer"),
+              QString("--edge top --align right --widthtype request --height 24").split(' '));
+        tool("traywait", {QString::number(longWait / 1000)}, &exitCode);
+        if (exitCode != 0)
+            return "no tray host came up";
+    }
+    if (!sim)
+        return QString();
+    m_sim.process()->setProcessEnvironment(m_environment);
+    if (!m_sim.start(TavrinTestEnvironment::simProgram(), simArguments, longWait))
+        return m_sim.errorString();
+    m_environment.insert("TAVRIN_API_HOST", m_sim.apiHost());
+    return QString();
+}
+
+QByteArray ProgramRun::tool(const char *name, const QStringList &arguments, int *exitCode)
+{
+    QString program = toolPath(name);
+    if (program.isEmpty())
+        program = TavrinTestEnvironment::buildDir() + "/tools/" + QLatin1String(name);
+    QProcess process;
+    process.setProcessEnvironment(m_environment);
+    process.start(program, arguments);
+    const bool finished = process.waitForFinished(longWait);
+    if (!finished)
+        process.kill();
+    if (exitCode)
+        *exitCode = finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode()
+                                                                             : -1;
+    return finished ? process.readAllStandardOutput() : QByteArray();
+}
+
+QRect ProgramRun::geometry(const QString &window)
+{
+    const QString info = QString::fromLatin1(tool("xwininfo", {"-id", window}));
+    const auto value = [&info](const char *label) {
+        return QRegularExpression(QLatin1String(label) + ":\\s+(-?\\d+)")
+                .match(info)
+                .captured(1)
+                .toInt();
+    };
+    return QRect(value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"),
+                 value("Height"));
+}
+
+QImage ProgramRun::screenshot(const QString &name)
+{
+    QString fileName = name;
+    fileName.replace(QRegularExpression("[^A-Za-z0-9_-]+"), "-");
+    const QString path = TavrinTestEnvironment::artifactDir() + "/program-" + fileName + ".png";
+    tool("import", {"-window", "root", path});
+    return QImage(path);
+}
+
+bool waitForExit(QProcess *process)
+{
+    return process->state() == QProcess::NotRunning || process->waitForFinished(longWait);
+}

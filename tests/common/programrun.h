@@ -1,0 +1,99 @@
+#ifndef PROGRAMRUN_H
+#define PROGRAMRUN_H
+
+#include "tavrintestenvironment.h"
+
+#include "sim/qtavrinsimprocess.h"
+
+#include <QtCore/qprocess.h>
+#include <QtCore/qregularexpression.h>
+#include <QtCore/qsettings.h>
+#include <QtCore/qtemporarydir.h>
+#include <QtGui/qimage.h>
+#include <QtTest/qtest.h>
+
+#include <memory>
+
+// Whole-program test runs: the real tavrin-client on its own display (Xvfb) with a tray host
+// (trayer), where wanted a window manager (openbox), and the real tavrin-sim on the run's own
+// TMPDIR and a loopback port. Every run has its own home, config, runtime and temp folders;
+// every process started is ended with the run.
+
+namespace ProgramRunLimits {
+constexpr int longWait = 60000; // generous: a loaded machine, sanitizer builds
+}
+
+QString toolPath(const char *name);
+// Waits (up to the long wait) for the process to end; false when it kept running.
+bool waitForExit(QProcess *process);
+
+// One run of the real programs: an isolated home, an X server, and what runs on it.
+class ProgramRun
+{
+public:
+    ProgramRun();
+    ~ProgramRun();
+
+    // Starts Xvfb, then the window manager, the tray host and tavrin-sim as asked; the reason
+    // when one failed.
+    QString setUp(bool trayHost, bool sim, const QStringList &simArguments = {},
+                  bool windowManager = false);
+    QProcess *start(const QString &program = TavrinTestEnvironment::clientProgram(),
+                    const QStringList &arguments = {},
+                    const QString &folder = TavrinTestEnvironment::buildDir());
+    QSettings *settings()
+    {
+        m_settings.reset(new QSettings(m_root.path() + "/home/.config/Tavrin/Tavrin.conf",
+                                       QSettings::IniFormat));
+        return m_settings.get();
+    }
+
+    // A short tool on the display: its standard output; *exitCode -1 when it failed.
+    QByteArray tool(const char *name, const QStringList &arguments, int *exitCode = nullptr);
+    bool xdotool(const QStringList &arguments)
+    {
+        int exitCode = -1;
+        tool("xdotool", arguments, &exitCode);
+        return exitCode == 0;
+    }
+    bool click(const QPoint &at, int button = 1)
+    {
+        return xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click",
+                        QString::number(button)});
+    }
+    bool key(const QString &keys) { return xdotool({"key", "--clearmodifiers", keys}); }
+    // Visible windows by title pattern, or of a process with "--pid".
+    QStringList windows(const QString &title, const QString &pid = QString())
+    {
+        const QStringList how = pid.isEmpty() ? QStringList{"--name", title}
+                                              : QStringList{"--pid", pid};
+        return QString::fromLatin1(tool("xdotool", QStringList{"search", "--onlyvisible"} + how))
+                .split('\n', Qt::SkipEmptyParts);
+    }
+    QString waitForWindow(const QString &title)
+    {
+        QString found;
+        return QTest::qWaitFor([&] { return !(found = windows(title).value(0)).isEmpty(); },
+                               ProgramRunLimits::longWait)
+                       ? found
+                       : QString();
+    }
+    QRect geometry(const QString &window);
+    QImage screenshot(const QString &name);
+    bool waitForSimLog(const QString &pattern, int count = 1)
+    {
+        const QRegularExpression expression(pattern);
+        return QTest::qWaitFor([&] { return m_sim.countLines(expression) >= count; },
+                               ProgramRunLimits::longWait);
+    }
+    QString simLog() const { return m_sim.lines().join('\n'); }
+
+private:
+    QTemporaryDir m_root{QDir::tempPath() + "/program-run-XXXXXX"};
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+    QList<QProcess *> m_processes;
+    QTavrinSimProcess m_sim;
+    std::unique_ptr<QSettings> m_settings;
+};
+
+#endif // PROGRAMRUN_H
