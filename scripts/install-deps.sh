@@ -6,8 +6,8 @@ set -euo pipefail
 PACKAGES=(
     # toolchain
     build-essential cmake pkg-config ccache clang libclang-rt-14-dev
-    # Qt 5
-    qtbase5-dev qtbase5-dev-tools libqt5svg5-dev
+    # Qt 5, and the X library the tray check uses
+    qtbase5-dev qtbase5-dev-tools libqt5svg5-dev libxcb1-dev
     # stand-in web API and the tests' HTTP servers
     libcpp-httplib-dev
     # benchmarks
@@ -18,6 +18,9 @@ PACKAGES=(
     desktop-file-utils
     # real-window tests and the demo: X server, tray host, input and window tools
     xvfb xauth trayer openbox xdotool x11-utils x11-apps libx11-dev imagemagick
+    # modern trays and Wayland: a private session bus, the stand-in watcher (Python GObject),
+    # a headless Wayland compositor and Qt's Wayland platform
+    dbus-daemon dbus-session-bus-common python3-gi gir1.2-glib-2.0 weston qtwayland5
 )
 
 missing=()

@@ -6,6 +6,7 @@ icon as a StatusNotifierItem. With --notifications it also owns org.freedesktop.
 and prints every notification it is sent. Every event is one line on standard output:
 
     READY
+    GET <property name>
     ITEM <bus name><object path>
     NOTIFY <summary>|<body>
 
@@ -66,6 +67,7 @@ def watcher_call(connection, sender, path, interface, method, parameters, invoca
 
 
 def watcher_property(connection, sender, path, interface, name):
+    say("GET " + name)
     return {
         "RegisteredStatusNotifierItems": GLib.Variant("as", items),
         "IsStatusNotifierHostRegistered": GLib.Variant("b", host),

@@ -248,7 +248,10 @@ void QMainDialog::vpn_notifyStatusChange(char stateCode)
 
     const QConnectionStateLook look = connectionStateLook(code);
     showConnectionStateLook(ui, look, connection.name);
-    tray.showState(look, tr(connectionTrayToolTip(code)).arg(connection.name));
+    QString toolTip = tr(connectionTrayToolTip(code));
+    if (toolTip.contains(QLatin1String("%1")))
+        toolTip = toolTip.arg(connection.name);
+    tray.showState(look, toolTip);
     if (look.titleCursor >= 0)
         ui->title_label->setCursor(Qt::CursorShape(look.titleCursor));
     if (code == Connected) {

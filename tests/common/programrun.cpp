@@ -64,6 +64,16 @@ QProcess *ProgramRun::start(const QString &program, const QStringList &arguments
 QString ProgramRun::setUp(bool trayHost, bool sim, const QStringList &simArguments,
                           bool windowManager)
 {
+    QString error = startX(windowManager);
+    if (error.isEmpty() && trayHost)
+        error = startTrayHost();
+    if (error.isEmpty() && sim)
+        error = startSim(simArguments);
+    return error;
+}
+
+QString ProgramRun::startX(bool windowManager)
+{
     // Xvfb picks a free display and writes its number once it is ready; -noreset keeps it up
     // when its first client goes; -br gives a black root window.
     QProcess *server = start(toolPath("Xvfb"), QString("-displayfd 1 -noreset -nolisten tcp "
@@ -72,30 +82,66 @@ QString ProgramRun::setUp(bool trayHost, bool sim, const QStringList &simArgumen
     if (!QTest::qWaitFor([server] { return server->canReadLine(); }, longWait))
         return "Xvfb did not report a display";
     m_environment.insert("DISPLAY", ':' + QString::fromLatin1(server->readLine().trimmed()));
-    int exitCode = -1;
-    if (windowManager) {
-        start(toolPath("openbox"), {"--sm-disable"});
-        if (!QTest::qWaitFor(
-                    [this] {
-                        return tool("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"})
-                                .contains("window id");
-                    },
-                    longWait))
-            return "openbox did not come up";
-    }
-    if (trayHost) {
-        start(toolPath("trayer"),
-              QString("--edge top --align right --widthtype request --height 24").split(' '));
-        tool("traywait", {QString::number(longWait / 1000)}, &exitCode);
-        if (exitCode != 0)
-            return "no tray host came up";
-    }
-    if (!sim)
+    if (!windowManager)
         return QString();
+    start(toolPath("openbox"), {"--sm-disable"});
+    const auto managed = [this] {
+        return tool("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id");
+    };
+    return QTest::qWaitFor(managed, longWait) ? QString() : "openbox did not come up";
+}
+
+QString ProgramRun::startTrayHost()
+{
+    start(toolPath("trayer"),
+          QString("--edge top --align right --widthtype request --height 24").split(' '));
+    int exitCode = -1;
+    tool("traywait", {QString::number(longWait / 1000)}, &exitCode);
+    return exitCode == 0 ? QString() : "no tray host came up";
+}
+
+QString ProgramRun::startSim(const QStringList &simArguments)
+{
     m_sim.process()->setProcessEnvironment(m_environment);
     if (!m_sim.start(TavrinTestEnvironment::simProgram(), simArguments, longWait))
         return m_sim.errorString();
     m_environment.insert("TAVRIN_API_HOST", m_sim.apiHost());
+    return QString();
+}
+
+QString ProgramRun::startWayland()
+{
+    const QString socket = "wayland-tavrin";
+    start(toolPath("weston"),
+          {"--backend=headless-backend.so", "--socket=" + socket, "--idle-time=0", "--no-config"});
+    const QString path = m_environment.value("XDG_RUNTIME_DIR") + '/' + socket;
+    if (!QTest::qWaitFor([&path] { return QFile::exists(path); }, longWait))
+        return "weston did not come up";
+    m_environment.insert("WAYLAND_DISPLAY", socket);
+    m_environment.insert("QT_QPA_PLATFORM", "wayland");
+    return QString();
+}
+
+QString ProgramRun::startSessionBus()
+{
+    const QString address = "unix:path=" + m_root.path() + "/run/bus";
+    QProcess *bus = start(toolPath("dbus-daemon"), {"--session", "--nofork", "--nosyslog",
+                                                    "--address=" + address, "--print-address=1"});
+    if (!QTest::qWaitFor([bus] { return bus->canReadLine(); }, longWait))
+        return "dbus-daemon did not start";
+    m_environment.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromLatin1(bus->readLine().trimmed()));
+    return QString();
+}
+
+QString ProgramRun::startWatcher(const QStringList &arguments, QProcess **watcher)
+{
+    *watcher = start(TavrinTestEnvironment::sourceDir() + "/tools/statusnotifierwatcher.py",
+                     arguments);
+    QProcess *process = *watcher;
+    if (!QTest::qWaitFor([process] { return process->canReadLine(); }, longWait)
+        || process->readLine() != "READY\n")
+        return "the StatusNotifierWatcher did not start: "
+               + QString::fromLocal8Bit(process->readAllStandardError());
     return QString();
 }
 

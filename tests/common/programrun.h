@@ -38,6 +38,19 @@ public:
     // when one failed.
     QString setUp(bool trayHost, bool sim, const QStringList &simArguments = {},
                   bool windowManager = false);
+    // The pieces of a set-up, each returning the reason when it failed.
+    QString startX(bool windowManager);
+    QString startTrayHost();
+    QString startSim(const QStringList &simArguments);
+    // A headless Wayland compositor (weston) in place of the X server; the client then runs on
+    // it, with no X display.
+    QString startWayland();
+    // A private session bus, and on it the stand-in StatusNotifierWatcher with its arguments:
+    // *watcher is the watcher, whose standard output reports each event as a line.
+    QString startSessionBus();
+    QString startWatcher(const QStringList &arguments, QProcess **watcher);
+    QString sessionBusAddress() const { return m_environment.value("DBUS_SESSION_BUS_ADDRESS"); }
+    QProcessEnvironment &environment() { return m_environment; }
     QProcess *start(const QString &program = TavrinTestEnvironment::clientProgram(),
                     const QStringList &arguments = {},
                     const QString &folder = TavrinTestEnvironment::buildDir());
