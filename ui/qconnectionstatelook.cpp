@@ -203,3 +203,22 @@ void showConnectionStateLook(Ui::QMainDialog *ui, const QConnectionStateLook &lo
     setImage(ui->encryption_icon, look.encryptionIcon);
     ui->timeconnected_section->setCurrentIndex(look.timeSectionPage);
 }
+
+void describeConnectionState(Ui::QMainDialog *ui, const QString &status, const QString &serverName)
+{
+    const auto setName = [](QWidget *widget, const QString &name) {
+        if (widget->accessibleName() != name)
+            widget->setAccessibleName(name); // announced to assistive technology
+    };
+    const auto setDescription = [](QWidget *widget, const QString &description) {
+        if (widget->accessibleDescription() != description)
+            widget->setAccessibleDescription(description);
+    };
+    // The strip is a word in capitals; it reads the sentence of the status box instead.
+    setName(ui->connecton_label, status);
+    setName(ui->connect_frame, QCoreApplication::translate("QMainDialog", "%1 - %2")
+                                       .arg(ui->connect_label->text(), serverName));
+    setDescription(ui->ipaddress_value_label, ui->ipaddress_label->text());
+    setDescription(ui->time_connected_value_label, ui->time_connected_label->text());
+    setDescription(ui->encryption_value_text, ui->encryption_text->text());
+}

@@ -53,6 +53,11 @@ QT_END_NAMESPACE
 void showConnectionStateLook(Ui::QMainDialog *ui, const QConnectionStateLook &look,
                              const QString &serverName);
 
+// What assistive technology reads of the connection page: the strip's status sentence (its
+// change is announced), the big button's text and server ("Disconnect - Germany"), and the
+// captions of the values as their descriptions.
+void describeConnectionState(Ui::QMainDialog *ui, const QString &status, const QString &serverName);
+
 // The text of the status box for a state code, a source text in the context "QMainDialog";
 // %1 stands for the server's name where the text names it.
 const char *connectionStatusText(quint8 code);

@@ -17,6 +17,7 @@
 #include <QtGui/qevent.h>
 #include <QtNetwork/qnetworkaccessmanager.h>
 #include <QtNetwork/qnetworkreply.h>
+#include <QtWidgets/qshortcut.h>
 
 QMainDialog::QMainDialog(QWidget *parent)
     : QDialog(parent)
@@ -30,6 +31,8 @@ QMainDialog::QMainDialog(QWidget *parent)
 {
     ui->setupUi(this);
     setUpMainDialogKeys(ui);
+    setUpMainDialogAccess(ui);
+    describeConnectionState(ui, tr(connectionStatusText(state)), QString());
     applyMainDialogFonts(ui);
     if (QVPNClientSettings::isAutoStart())
         ui->autoStart_checkBox->setChecked(true);
@@ -74,6 +77,15 @@ void QMainDialog::connectSignals()
             &QMainDialog::on_menuSettingsTriggered);
     connect(tray.exitAction(), &QAction::triggered, this, &QMainDialog::on_menuExitTriggered);
     tray.setEntryReceiver(this, SLOT(on_menuChangeCountryTriggered(bool)));
+    // The tray's commands have keys in the window too; a disabled entry's key does nothing.
+    const auto key = [this](int keys, QAction *entry) {
+        connect(new QShortcut(QKeySequence(keys), this), &QShortcut::activated, entry,
+                &QAction::trigger);
+    };
+    key(Qt::CTRL | Qt::Key_Q, tray.exitAction());
+    key(Qt::CTRL | Qt::Key_I, tray.statusAction());
+    key(Qt::CTRL | Qt::Key_J, tray.jumpToFastestAction());
+    key(Qt::Key_F1, tray.feedbackAction());
 }
 
 // The part of the construction that needs the service: tray icon, chosen server, credentials,
@@ -248,12 +260,14 @@ void QMainDialog::vpn_notifyStatusChange(char stateCode)
 
     const QConnectionStateLook look = connectionStateLook(code);
     showConnectionStateLook(ui, look, connection.name);
-    QString toolTip = tr(connectionTrayToolTip(code));
-    if (toolTip.contains(QLatin1String("%1")))
-        toolTip = toolTip.arg(connection.name);
-    tray.showState(look, toolTip);
+    const auto withServer = [this](const char *source) {
+        const QString text = tr(source);
+        return text.contains(QLatin1String("%1")) ? text.arg(connection.name) : text;
+    };
+    describeConnectionState(ui, withServer(connectionStatusText(code)), connection.name);
+    tray.showState(look, withServer(connectionTrayToolTip(code)));
     if (look.titleCursor >= 0)
-        ui->title_label->setCursor(Qt::CursorShape(look.titleCursor));
+        setTitleLinkCursor(ui, Qt::CursorShape(look.titleCursor));
     if (code == Connected) {
         clock->start(startTime);
         saveCredentials();
@@ -334,7 +348,7 @@ void QMainDialog::on_password_label_clicked()
 void QMainDialog::on_settings_button_clicked()
 {
     ui->title_label->setPixmap(QPixmap(QStringLiteral(":/imgs/title-logo.png")));
-    ui->title_label->setCursor(Qt::PointingHandCursor);
+    setTitleLinkCursor(ui, Qt::PointingHandCursor);
     ui->stackedWidget->setCurrentIndex(1);
     vpn_notifyStatusChange(char(state));
 }
@@ -344,7 +358,7 @@ void QMainDialog::on_title_label_clicked()
     if (state != Disconnected)
         return;
     ui->title_label->setPixmap(QPixmap());
-    ui->title_label->setCursor(Qt::ArrowCursor);
+    setTitleLinkCursor(ui, Qt::ArrowCursor);
     ui->stackedWidget->setCurrentIndex(0);
 }
 
@@ -385,6 +399,14 @@ void QMainDialog::on_TrayActivated(QSystemTrayIcon::ActivationReason reason)
 }
 
 // Brings the window back whether it was hidden to the tray or minimised.
+void QMainDialog::showEvent(QShowEvent *event)
+{
+    // Typing starts in the user name field, not on the title bar's first button.
+    if (!focusWidget() && ui->stackedWidget->currentIndex() == 0)
+        ui->username_edit->setFocus(Qt::OtherFocusReason);
+    QDialog::showEvent(event);
+}
+
 void QMainDialog::showFromTray()
 {
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);

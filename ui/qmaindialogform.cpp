@@ -1,6 +1,9 @@
 #include "ui/qmaindialogform.h"
 #include "ui_qmaindialog.h"
 
+#include "widgets/qfocusring.h"
+#include "widgets/tavrinaccessibility.h"
+
 namespace {
 
 struct FontRow
@@ -68,4 +71,45 @@ void setUpMainDialogKeys(Ui::QMainDialog *ui)
         button->setAutoDefault(false);
     for (QLineEdit *field : {ui->username_edit, ui->password_edit})
         QObject::connect(field, &QLineEdit::returnPressed, ui->connect_button, &QPushButton::click);
+}
+
+void setUpMainDialogAccess(Ui::QMainDialog *ui)
+{
+    installWidgetAccessibility();
+    const auto tr = [](const char *text) {
+        return QCoreApplication::translate("QMainDialog", text);
+    };
+    ui->username_edit->setAccessibleName(tr("Username"));
+    ui->password_edit->setAccessibleName(tr("Password"));
+    ui->username_label->setAccessibleName(tr("Username"));
+    ui->password_label->setAccessibleName(tr("Password"));
+    ui->minimize_button->setAccessibleName(tr("Minimise"));
+    ui->close_button->setAccessibleName(tr("Hide to tray"));
+    ui->title_label->setAccessibleName(tr("Back to the login page"));
+    ui->logo_image_label->setAccessibleName(QStringLiteral("Tavrin"));
+    ui->bandwidth_widget->setAccessibleName(tr("Bandwidth"));
+    // The field icons hand the focus to their fields, and are no Tab stops of their own.
+    ui->username_label->setFocusProxy(ui->username_edit);
+    ui->password_label->setFocusProxy(ui->password_edit);
+    for (QWidget *widget :
+         std::initializer_list<QWidget *>{ui->connect_button, ui->settings_button,
+                                          ui->minimize_button, ui->close_button,
+                                          ui->autoStart_checkBox, ui->autoLogin_checkBox})
+        widget->setFocusPolicy(Qt::TabFocus);
+    ui->title_label->setFocusPolicy(Qt::NoFocus);
+    const QList<QWidget *> order{ui->username_edit,      ui->password_edit,
+                                 ui->connect_button,     ui->settings_button,
+                                 ui->title_label,        ui->connect_frame,
+                                 ui->comboBox,           ui->autoStart_checkBox,
+                                 ui->autoLogin_checkBox, ui->minimize_button,
+                                 ui->close_button};
+    for (int i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order.at(i - 1), order.at(i));
+    new QFocusRing(ui->stackedWidget->window());
+}
+
+void setTitleLinkCursor(Ui::QMainDialog *ui, Qt::CursorShape shape)
+{
+    ui->title_label->setCursor(shape);
+    ui->title_label->setFocusPolicy(shape == Qt::PointingHandCursor ? Qt::TabFocus : Qt::NoFocus);
 }

@@ -2,6 +2,7 @@
 #define QMAINDIALOGFORM_H
 
 #include <QtCore/qlist.h>
+#include <QtCore/qnamespace.h>
 #include <QtGui/qfont.h>
 
 namespace Ui {
@@ -17,6 +18,16 @@ void applyMainDialogFonts(Ui::QMainDialog *ui);
 // the dialog would otherwise make the first one (the title bar's minimise button) the target of
 // Enter.
 void setUpMainDialogKeys(Ui::QMainDialog *ui);
+
+// What assistive technology and keyboard users need: names for the elements that have no text
+// of their own, the order of the Tab key on both pages, and the outline that shows the focus
+// once the keyboard moves it. Buttons, check boxes and the chooser take the focus from the
+// keyboard only, so that the window used with the mouse looks as it always did.
+void setUpMainDialogAccess(Ui::QMainDialog *ui);
+
+// The title's logo leads back to the login page while the cursor over it is a pointing hand;
+// then, and only then, the keyboard reaches it too.
+void setTitleLinkCursor(Ui::QMainDialog *ui, Qt::CursorShape shape);
 
 // Every font the window shows its texts in.
 QList<QFont> mainDialogFonts();

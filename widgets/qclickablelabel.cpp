@@ -1,9 +1,15 @@
 #include "widgets/qclickablelabel.h"
 
+#include "widgets/tavrinaccessibility.h"
+
+#include <QtGui/qevent.h>
+
 QClickableLabel::QClickableLabel(QWidget *parent)
     : QLabel(parent)
     , moved(false)
-{}
+{
+    setFocusPolicy(Qt::TabFocus);
+}
 
 void QClickableLabel::mousePressEvent(QMouseEvent *event)
 {
@@ -23,4 +29,12 @@ void QClickableLabel::mouseMoveEvent(QMouseEvent *event)
 {
     QLabel::mouseMoveEvent(event);
     moved = true;
+}
+
+void QClickableLabel::keyPressEvent(QKeyEvent *event)
+{
+    if (isClickKey(event))
+        click();
+    else
+        QLabel::keyPressEvent(event);
 }

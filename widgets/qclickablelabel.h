@@ -3,7 +3,8 @@
 
 #include <QtWidgets/qlabel.h>
 
-// A label that reports a click: a press and a release with no mouse move in between. Every
+// A label that reports a click: a press and a release with no mouse move in between, or Space
+// or Enter while it has the keyboard focus (it takes the focus from the keyboard only). Every
 // mouse event still goes through QLabel's own handling first, so whatever the label does not
 // take travels on to its parent (the main window drags itself with them).
 class QClickableLabel : public QLabel
@@ -13,6 +14,9 @@ class QClickableLabel : public QLabel
 public:
     explicit QClickableLabel(QWidget *parent = nullptr);
 
+public slots:
+    void click() { emit clicked(); }
+
 signals:
     void clicked();
 
@@ -20,6 +24,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     bool moved;

@@ -51,6 +51,40 @@ QString flagImagePath(const QString &code)
     return wellFormed && QFile::exists(path) ? path : QString();
 }
 
+QString serverRowText(const ServerEntry &entry, bool favorite)
+{
+    QStringList parts{entry.value(nameKey()).toString()};
+    if (favorite)
+        parts += QVPNServerComboBox::tr("favourite");
+    if (entry.contains(pingKey())) {
+        const int latency = entry.value(pingKey()).toInt();
+        parts += latency > 0 ? QVPNServerComboBox::tr("%1 ms").arg(latency)
+                             : QVPNServerComboBox::tr("no answer");
+    }
+    return parts.join(QLatin1String(", "));
+}
+
+namespace {
+
+// The rows' model: each row reads its server's name as its text, and what serverRowText()
+// makes of it to assistive technology, always from the row's current data.
+class QVPNServerModel : public QStandardItemModel
+{
+public:
+    using QStandardItemModel::QStandardItemModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::AccessibleTextRole)
+            return QStandardItemModel::data(index, role);
+        return serverRowText(QStandardItemModel::data(index, Qt::UserRole).toMap(),
+                             QStandardItemModel::data(index, Qt::CheckStateRole).toInt()
+                                     == Qt::Checked);
+    }
+};
+
+} // namespace
+
 QVPNServerComboBox::QVPNServerComboBox(QWidget *parent)
     : QComboBox(parent)
 {
@@ -80,6 +114,8 @@ void QVPNServerComboBox::init(QIcmpEcho *echo)
     m_pingThread->start();
     setItemDelegate(new QVPNServerComboBoxItemDelegate(this));
     view()->viewport()->installEventFilter(this);
+    view()->installEventFilter(this);
+    setFocusPolicy(Qt::TabFocus);
 }
 
 QVPNServerComboBox::~QVPNServerComboBox()
@@ -109,6 +145,7 @@ void QVPNServerComboBox::setCurrentServer(const VPNServer &server)
 {
     m_currentServer = server;
     setToolTip(server.name);
+    setAccessibleName(tr("Connect, %1").arg(server.name));
     update();
 }
 
@@ -124,14 +161,14 @@ void QVPNServerComboBox::setServers(const QList<VPNServer> &servers)
 
     // Exactly one row per entry. The items are neither enabled nor selectable, so the popup's
     // own click handling leaves them alone; the item delegate selects and toggles stars.
-    auto *model = new QStandardItemModel(0, 1, this);
+    auto *model = new QVPNServerModel(0, 1, this);
     for (int row = 0; row < m_servers.size(); ++row) {
         const VPNServer &server = m_servers.at(row);
         ServerEntry entry;
         entry.insert(nameKey(), server.name);
         entry.insert(codeKey(), server.code);
         entry.insert(hostnameKey(), server.hostname);
-        auto *item = new QStandardItem;
+        auto *item = new QStandardItem(server.name);
         item->setData(entry, Qt::UserRole);
         item->setData(server.name, Qt::ToolTipRole);
         item->setFlags(Qt::ItemIsUserCheckable);
@@ -209,12 +246,83 @@ void QVPNServerComboBox::showPopup()
 {
     m_rowPressed = false;
     QComboBox::showPopup();
+    setCursorRow(currentIndex());
+}
+
+void QVPNServerComboBox::keyPressEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier)
+        emit pressed();
+    else
+        QComboBox::keyPressEvent(event);
+}
+
+// The rows are not enabled (the delegate handles their clicks), so the view would not move its
+// current index onto them: the selection model is told directly. The delegate marks that row.
+void QVPNServerComboBox::setCursorRow(int row)
+{
+    const QModelIndex index = model()->index(row, modelColumn(), rootModelIndex());
+    view()->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    if (index.isValid())
+        view()->scrollTo(index);
+    view()->viewport()->update();
+}
+
+bool QVPNServerComboBox::popupKeyPressed(const QKeyEvent *event)
+{
+    const QModelIndex cursor = view()->currentIndex();
+    int row = cursor.isValid() ? cursor.row() : currentIndex();
+    switch (event->key()) {
+    case Qt::Key_Up:
+        row -= 1;
+        break;
+    case Qt::Key_Down:
+        if (event->modifiers() & Qt::AltModifier)
+            return false; // closes the list, as in any combo box
+        row += 1;
+        break;
+    case Qt::Key_PageUp:
+        row -= maxVisibleItems();
+        break;
+    case Qt::Key_PageDown:
+        row += maxVisibleItems();
+        break;
+    case Qt::Key_Home:
+        row = 0;
+        break;
+    case Qt::Key_End:
+        row = count() - 1;
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (row >= 0 && row < count()) {
+            setCurrentIndex(row);
+            hidePopup();
+        }
+        return true;
+    case Qt::Key_Space:
+        if (row >= 0 && row < count()) {
+            const bool favorite = itemData(row, Qt::CheckStateRole).toInt() == Qt::Checked;
+            setItemData(row, int(favorite ? Qt::Unchecked : Qt::Checked), Qt::CheckStateRole);
+            view()->viewport()->update();
+            emit starToggled();
+        }
+        return true;
+    default:
+        return false;
+    }
+    if (count() > 0)
+        setCursorRow(qBound(0, row, count() - 1));
+    return true;
 }
 
 // A press on the face that opened the popup may be released on a row, as in any combo box:
 // that row is picked. Rows the popup saw a press on are left to the item delegate.
 bool QVPNServerComboBox::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == view() && event->type() == QEvent::KeyPress)
+        return popupKeyPressed(static_cast<QKeyEvent *>(event));
     if (watched != view()->viewport())
         return QComboBox::eventFilter(watched, event);
     if (event->type() == QEvent::MouseButtonPress) {

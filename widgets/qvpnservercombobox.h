@@ -21,10 +21,18 @@ typedef QVariantMap ServerEntry;
 // flag.
 QString flagImagePath(const QString &code);
 
+// What a row reads to assistive technology: the server's name, "favourite" when it is one, and
+// its latency once measured ("Germany, favourite, 42 ms", "Germany, no answer").
+QString serverRowText(const ServerEntry &entry, bool favorite);
+
 // The server chooser: a combo box whose face is a two-part button ("Connect" over the current
 // server's name, and a popup button on the right) and whose popup lists every server with its
 // favourite star, flag, name and measured latency. Latencies are measured one server after the
 // other by a ping service on a worker thread of its own.
+//
+// From the keyboard, Enter on the face connects, Space or Alt+Down opens the list; in the list
+// the arrows, Page Up/Down, Home and End move a cursor, Enter picks its row, Space toggles its
+// favourite and Escape closes the list.
 class QVPNServerComboBox : public QComboBox
 {
     Q_OBJECT
@@ -65,6 +73,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -75,6 +84,8 @@ private slots:
 
 private:
     void init(QIcmpEcho *echo);
+    bool popupKeyPressed(const QKeyEvent *event);
+    void setCursorRow(int row);
 
     VPNServer m_currentServer;
     QThread *m_pingThread = nullptr;

@@ -64,6 +64,13 @@ void QVPNServerComboBoxItemDelegate::paint(QPainter *painter, const QStyleOption
     else
         painter->fillRect(QRect(QPoint(0, y), QPoint(RowWidth - 1, y + RowHeight - 1)), Qt::white);
 
+    // The keyboard's cursor, once it has left the current row.
+    if (chooser && chooser->view()->currentIndex() == index
+        && chooser->currentIndex() != index.row()) {
+        painter->setPen(QPen(QColor(66, 176, 227), 2));
+        painter->drawRect(QRectF(1, y + 2, RowWidth - 3, RowHeight - 3));
+    }
+
     const bool favorite = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
     painter->drawImage(QPoint(24, y + 10), QImage(favorite ? QStringLiteral(":/imgs/star-lit.png")
                                                            : QStringLiteral(":/imgs/star.png")));
