@@ -27,7 +27,7 @@ class tst_Sim : public QObject
     {
         QNetworkAccessManager manager;
         QScopedPointer<QNetworkReply> reply(
-                manager.get(QNetworkRequest(QUrl("http://" + m_sim->apiHost() + path))));
+                manager.get(QNetworkRequest(QUrl(m_sim->apiHost() + path))));
         QSignalSpy finished(reply.data(), &QNetworkReply::finished);
         if (!reply->isFinished())
             finished.wait(20000);

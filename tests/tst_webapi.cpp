@@ -29,7 +29,7 @@ struct Peer : QTcpServer
         listen(QHostAddress::LocalHost);
         connect(this, &QTcpServer::newConnection, [=] { nextPendingConnection()->write(answer); });
     }
-    QByteArray host() const { return "127.0.0.1:" + QByteArray::number(serverPort()); }
+    QByteArray host() const { return "http://127.0.0.1:" + QByteArray::number(serverPort()); }
 };
 
 // The list one request brings; a marker entry when finished() does not come exactly once.
@@ -103,7 +103,7 @@ private slots:
         Peer failing("HTTP/1.1 500 Error\r\nContent-Length: 47\r\n\r\n"
                      R"({"G":{"code":"DE","host":"de"},"ip":"10.9.9.9"})");
         QCOMPARE(fetch(failing.host()), (ServerList{{"G", "DE", "de"}}));
-        QCOMPARE(fetch("127.0.0.1:1"), ServerList()); // nobody listens there
+        QCOMPARE(fetch("http://127.0.0.1:1"), ServerList()); // nobody listens there
         Peer silent;
         QCOMPARE(fetch(silent.host(), 50), ServerList());
         Lookup lookup;

@@ -10,7 +10,7 @@
 
 static QUrl apiCallUrl(const char *call)
 {
-    return QUrl(QLatin1String("http://") + tavrinApiHost() + QLatin1Char('/') + QLatin1String(call)
+    return QUrl(tavrinApiBase().toString() + QLatin1Char('/') + QLatin1String(call)
                         + QLatin1Char('/') + QLatin1String(tavrinApiKey),
                 QUrl::TolerantMode);
 }
@@ -27,8 +27,7 @@ QUrl tavrinPublicAddressUrl()
 
 QUrl tavrinFeedbackUrl()
 {
-    return QUrl(QLatin1String("http://") + tavrinSiteHost() + QLatin1String("/feedback/"),
-                QUrl::TolerantMode);
+    return QUrl(tavrinSiteBase().toString() + QLatin1String("/feedback/"), QUrl::TolerantMode);
 }
 
 // The call's name for the log: the path without the key.
