@@ -29,7 +29,7 @@ public:
 
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     int port() const { return m_port; }
-    // "http://127.0.0.1:<port>" as the program reports it, the value for TAVRIN_API_HOST.
+    // "http://127.0.0.1:<port>" (https when it serves TLS), the value for TAVRIN_API_HOST.
     QString apiHost() const { return m_apiHost; }
     QString errorString() const { return m_error; }
     QProcess *process() { return &m_process; }
