@@ -36,7 +36,7 @@ pids+=($!)
 pids+=($!)
 sleep 0.5
 port="$(ss -ltnp 2>/dev/null | grep tavrin-sim | grep -o '127.0.0.1:[0-9]*' | head -1)"
-export TAVRIN_API_HOST="$port"
+export TAVRIN_API_HOST="http://$port"
 cd "$build"
 "$build/app/tavrin-client" >/dev/null 2>&1 &
 client=$!

@@ -31,7 +31,7 @@ pids+=($!)
 "$build/sim/tavrin-sim" --port 0 >"$work/sim.log" 2>&1 &
 pids+=($!)
 while ! grep -q "^PORT" "$work/sim.log"; do sleep 0.05; done
-export TAVRIN_API_HOST="127.0.0.1:$(head -1 "$work/sim.log" | cut -d' ' -f2)"
+export TAVRIN_API_HOST="http://127.0.0.1:$(head -1 "$work/sim.log" | cut -d' ' -f2)"
 
 cd "$build"   # the client finds its Fonts here
 : >"$work/client" && : >"$work/bare"

@@ -79,11 +79,11 @@ start_sim() {
         exit 1
     fi
     port="$(sed -n 's/^PORT \([0-9]*\)$/\1/p' "$run/sim.log" | head -n 1)"
-    say "tavrin-sim: service socket in $run/tmp, web API on 127.0.0.1:$port (log: $run/sim.log)"
+    say "tavrin-sim: service socket in $run/tmp, web API on http://127.0.0.1:$port (log: $run/sim.log)"
 }
 
 client_env() {
-    env TMPDIR="$run/tmp" TAVRIN_API_HOST="127.0.0.1:$port" "$@"
+    env TMPDIR="$run/tmp" TAVRIN_API_HOST="http://127.0.0.1:$port" "$@"
 }
 
 desktop_demo() {
@@ -131,7 +131,7 @@ headless_demo() {
     wait_for 30 has_tray || { say "the tray host did not start"; exit 1; }
 
     start_sim
-    (cd "$build" && exec env TMPDIR="$run/tmp" TAVRIN_API_HOST="127.0.0.1:$port" \
+    (cd "$build" && exec env TMPDIR="$run/tmp" TAVRIN_API_HOST="http://127.0.0.1:$port" \
         ./app/tavrin-client >"$run/client.log" 2>&1) &
     pids+=($!)
     wait_for 60 has_window || { say "no window; client log:"; cat "$run/client.log"; exit 1; }

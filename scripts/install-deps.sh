@@ -8,8 +8,8 @@ PACKAGES=(
     build-essential cmake pkg-config ccache clang libclang-rt-14-dev
     # Qt 5, and the X library the tray check uses
     qtbase5-dev qtbase5-dev-tools libqt5svg5-dev libxcb1-dev
-    # stand-in web API and the tests' HTTP servers
-    libcpp-httplib-dev
+    # stand-in web API and the tests' HTTP servers; the tests' throwaway certificates
+    libcpp-httplib-dev libssl-dev openssl
     # benchmarks
     libbenchmark-dev
     # fonts the program loads from its "Fonts" folder

@@ -16,9 +16,8 @@ static void printError(const QString &text)
 static void logStart(const QTavrinSimOptions &options, const QTavrinSim &sim)
 {
     simLog("SIM", QStringLiteral("service listening on %1").arg(sim.socketPath()));
-    simLog("SIM", QStringLiteral("web API on http://127.0.0.1:%1 (key %2)")
-                          .arg(sim.port())
-                          .arg(QLatin1String(tavrinApiKey)));
+    simLog("SIM",
+           QStringLiteral("web API on %1 (key %2)").arg(sim.apiHost(), QLatin1String(tavrinApiKey)));
     simLog("SIM", QStringLiteral("client environment: TAVRIN_API_HOST=%1").arg(sim.apiHost()));
     for (const QTavrinSimAccount &account : options.accounts)
         simLog("SIM",

@@ -66,7 +66,7 @@ int QTavrinSim::port() const
 
 QString QTavrinSim::apiHost() const
 {
-    return QStringLiteral("127.0.0.1:%1").arg(port());
+    return QStringLiteral("%1://127.0.0.1:%2").arg(m_options.webScheme()).arg(port());
 }
 
 QString QTavrinSim::socketPath() const

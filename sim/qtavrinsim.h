@@ -27,7 +27,7 @@ public:
     void stop();
 
     int port() const;
-    // "127.0.0.1:<port>", the value for TAVRIN_API_HOST.
+    // "http://127.0.0.1:<port>" (https with a certificate), the value for TAVRIN_API_HOST.
     QString apiHost() const;
     QString socketPath() const;
     QStringList knownHosts() const { return m_hosts; }

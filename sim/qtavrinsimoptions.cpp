@@ -90,10 +90,16 @@ QList<QCommandLineOption> optionList()
                             "Nth sample of a session."),
              QStringLiteral("n")},
             {QStringLiteral("port"),
-             QStringLiteral("HTTP port on 127.0.0.1; 0 picks a free one (default %1). The first "
+             QStringLiteral("Web API port on 127.0.0.1; 0 picks a free one (default %1). The first "
                             "line of output is always \"PORT <n>\".")
                      .arg(number(d.port)),
              QStringLiteral("n")},
+            {QStringLiteral("tls-cert"),
+             QStringLiteral("Serve HTTPS with this certificate (PEM; with --tls-key)."),
+             QStringLiteral("file")},
+            {QStringLiteral("tls-key"),
+             QStringLiteral("The private key (PEM) of the certificate of --tls-cert."),
+             QStringLiteral("file")},
             {QStringLiteral("list-file"),
              QStringLiteral("Serve this file as the server list instead of the built-in one; the "
                             "hosts in it become the hosts the service knows."),
@@ -216,6 +222,12 @@ bool parseSimOptions(const QStringList &arguments, QTavrinSimOptions *options, Q
             return false;
         }
     }
+    result.tlsCertificate = parser.value(QStringLiteral("tls-cert"));
+    result.tlsKey = parser.value(QStringLiteral("tls-key"));
+    if (result.tlsCertificate.isEmpty() != result.tlsKey.isEmpty()) {
+        *errorText = QStringLiteral("--tls-cert and --tls-key go together");
+        return false;
+    }
     result.listFile = parser.value(QStringLiteral("list-file"));
     result.fragment = parser.isSet(QStringLiteral("fragment"));
     result.malformed = parser.isSet(QStringLiteral("malformed"));
@@ -247,9 +259,9 @@ QString simHelpText()
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-            "Stand-in for the local VPN service (local socket) and the web API (HTTP on "
-            "127.0.0.1), for demonstrations and tests. Every frame and request is logged on "
-            "standard output, one time-stamped line each."));
+            "Stand-in for the local VPN service (local socket) and the web API (HTTP, or HTTPS "
+            "with --tls-cert and --tls-key, on 127.0.0.1), for demonstrations and tests. Every "
+            "frame and request is logged on standard output, one time-stamped line each."));
     parser.addOptions(optionList());
     return parser.helpText();
 }

@@ -55,6 +55,13 @@ struct QTavrinSimOptions
     QTavrinSimIpBody ipBody = QTavrinSimIpBody::Normal;
     int ipFailures = 0;
     int httpDelay = 0;
+    // HTTPS with this certificate and key (PEM files) when both are set; plain HTTP otherwise.
+    QString tlsCertificate;
+    QString tlsKey;
+    QString webScheme() const
+    {
+        return tlsCertificate.isEmpty() ? QStringLiteral("http") : QStringLiteral("https");
+    }
 
     bool helpRequested = false;
 };

@@ -29,13 +29,16 @@ bool QTavrinSimProcess::start(const QString &program, const QStringList &argumen
         return false;
     }
     static const QRegularExpression portLine(QStringLiteral("^PORT (\\d+)$"));
-    static const QRegularExpression ready(QStringLiteral(" SIM service listening on "));
+    // Written once both sides listen.
+    static const QRegularExpression ready(
+            QStringLiteral(" SIM client environment: TAVRIN_API_HOST=(\\S+)$"));
     if (!waitForLine(portLine, timeoutMs) || !waitForLine(ready, timeoutMs)) {
         m_error = QStringLiteral("tavrin-sim did not start: ") + m_errorOutput;
         stop();
         return false;
     }
     m_port = portLine.match(m_lines.first()).captured(1).toInt();
+    m_apiHost = ready.match(linesMatching(ready).first()).captured(1);
     return true;
 }
 
@@ -51,11 +54,6 @@ bool QTavrinSimProcess::stop(int timeoutMs)
     }
     process_readyReadStandardOutput();
     return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
-}
-
-QString QTavrinSimProcess::apiHost() const
-{
-    return QStringLiteral("127.0.0.1:%1").arg(m_port);
 }
 
 QStringList QTavrinSimProcess::linesMatching(const QRegularExpression &pattern) const

@@ -29,8 +29,8 @@ public:
 
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     int port() const { return m_port; }
-    // "127.0.0.1:<port>", the value for TAVRIN_API_HOST.
-    QString apiHost() const;
+    // "http://127.0.0.1:<port>" (https when it serves TLS), the value for TAVRIN_API_HOST.
+    QString apiHost() const { return m_apiHost; }
     QString errorString() const { return m_error; }
     QProcess *process() { return &m_process; }
 
@@ -56,6 +56,7 @@ private:
     QString m_errorOutput;
     QString m_error;
     int m_port = -1;
+    QString m_apiHost;
 };
 
 #endif // QTAVRINSIMPROCESS_H

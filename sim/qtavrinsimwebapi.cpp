@@ -4,6 +4,7 @@
 #include "sim/qtavrinsimsharedstate.h"
 #include "sim/tavrinsimlog.h"
 
+#include <QtCore/qfile.h>
 #include <QtCore/qjsondocument.h>
 #include <QtCore/qjsonobject.h>
 
@@ -25,8 +26,14 @@ QTavrinSimWebApi::QTavrinSimWebApi(const QTavrinSimOptions &options, const QByte
     , m_options(options)
     , m_serverList(serverList)
     , m_state(state)
-    , m_server(std::make_unique<httplib::Server>())
 {
+    if (m_options.tlsCertificate.isEmpty()) {
+        m_server = std::make_unique<httplib::Server>();
+    } else {
+        m_server = std::make_unique<httplib::SSLServer>(
+                QFile::encodeName(m_options.tlsCertificate).constData(),
+                QFile::encodeName(m_options.tlsKey).constData());
+    }
     m_server->Get(R"(/get_list/([^/]*))",
                   [this](const httplib::Request &request, httplib::Response &response) {
                       answerList(request, response);
@@ -53,6 +60,11 @@ QTavrinSimWebApi::~QTavrinSimWebApi()
 
 bool QTavrinSimWebApi::bind(int port, QString *errorText)
 {
+    if (!m_server->is_valid()) {
+        *errorText = QStringLiteral("cannot use the certificate %1 with the key %2")
+                             .arg(m_options.tlsCertificate, m_options.tlsKey);
+        return false;
+    }
     if (port == 0) {
         m_port = m_server->bind_to_any_port("127.0.0.1");
     } else if (m_server->bind_to_port("127.0.0.1", port)) {

@@ -20,7 +20,8 @@ struct Response;
 
 class QTavrinSimSharedState;
 
-// The stand-in web API: HTTP on 127.0.0.1, answering
+// The stand-in web API: HTTP on 127.0.0.1 (HTTPS when the options name a certificate and its
+// key), answering
 //   GET /get_list/<key>  the server list (JSON object)
 //   GET /get_ip/<key>    {"ip": "<public address>"}, which follows the tunnel state
 // A wrong key gets 403, any other path 404. The server runs on a thread of its own; bind()
@@ -35,7 +36,7 @@ public:
     ~QTavrinSimWebApi() override;
 
     // Binds 127.0.0.1 on the port, or on a free one for port 0. Returns false with the reason
-    // in *errorText when the port cannot be bound.
+    // in *errorText when the certificate cannot be loaded or the port cannot be bound.
     bool bind(int port, QString *errorText);
     int port() const { return m_port; }
 

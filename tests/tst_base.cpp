@@ -1,4 +1,4 @@
-// The base layer: the log file and the hosts that the environment may override.
+// The base layer: the log file and the web hosts that the environment may override.
 
 #include "base/tavrindeployment.h"
 #include "base/tavrinlog.h"
@@ -32,7 +32,10 @@ class tst_Base : public QObject
         return lines;
     }
 
-    static QStringList hosts() { return {tavrinApiHost(), tavrinSiteHost(), tavrinAutoHostname()}; }
+    static QStringList hosts()
+    {
+        return {tavrinApiBase().toString(), tavrinSiteBase().toString(), tavrinAutoHostname()};
+    }
 
 private slots:
     void thresholdAndLineFormat() // first: it needs the logger as the program starts it
@@ -103,6 +106,37 @@ private slots:
             QVERIFY2(whole.match(line).hasMatch(), qPrintable(line));
     }
 
+    void webBase_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("scheme"); // the built-in one
+        QTest::addColumn<QString>("base");   // empty: refused
+        const char *const rows[][3] = {
+                {"127.0.0.1:8377", "https", "https://127.0.0.1:8377"},
+                {"site.test", "http", "http://site.test"},
+                {"http://127.0.0.1:8377", "https", "http://127.0.0.1:8377"},
+                {"HTTPS://Site.Test", "http", "https://site.test"},
+                {"[::1]:8443", "https", "https://[::1]:8443"},
+                {"ftp://127.0.0.1", "https", ""},
+                {"https:/site.test", "https", ""},
+                {"http://", "http", ""},
+                {"http://127.0.0.1:8377/", "https", ""},
+                {"user:secret@site.test", "https", ""},
+                {"site.test?x=1", "https", ""},
+                {"site.test:0", "https", ""},
+                {"site.test:http", "https", ""},
+                {"si te.test", "https", ""},
+        };
+        for (const auto &row : rows)
+            QTest::newRow(row[0]) << row[0] << row[1] << row[2];
+    }
+    void webBase()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, scheme);
+        QTEST(tavrinWebBase(text, scheme).toString(), "base");
+    }
+
     void hostsFollowEnvironment()
     {
         qunsetenv("TAVRIN_API_HOST");
@@ -110,10 +144,20 @@ private slots:
         const QStringList builtIn = hosts();
         qputenv("TAVRIN_API_HOST", "  ");
         QCOMPARE(hosts(), builtIn);
-        qputenv("TAVRIN_API_HOST", " 127.0.0.1:8080\n");
+        qputenv("TAVRIN_API_HOST", " http://127.0.0.1:8080\n");
         qputenv("TAVRIN_SITE_HOST", "site.test");
         // The automatic-selection host is fixed at build time.
-        QCOMPARE(hosts(), QStringList({"127.0.0.1:8080", "site.test", builtIn.at(2)}));
+        QCOMPARE(hosts(), QStringList({"http://127.0.0.1:8080", tavrinWebScheme() + "://site.test",
+                                       builtIn.at(2)}));
+        // What is not a web host is not guessed at: the built-in one stays, the log tells.
+        qputenv("TAVRIN_API_HOST", "ftp://127.0.0.1:8080");
+        qputenv("TAVRIN_SITE_HOST", "site.test/x");
+        QCOMPARE(hosts(), builtIn);
+        for (const char *line : {"TAVRIN_API_HOST=\"ftp://127.0.0.1:8080\" is not an http or",
+                                 "TAVRIN_SITE_HOST=\"site.test/x\" is not an http or"})
+            QVERIFY2(content(homeLog()).contains(line), line);
+        qunsetenv("TAVRIN_API_HOST");
+        qunsetenv("TAVRIN_SITE_HOST");
     }
 };
 

@@ -776,14 +776,14 @@ void tst_MainDialog::refusedRequestIsShown()
 
 void tst_MainDialog::settingsTitleFeedbackAndIcons()
 {
-    qputenv("TAVRIN_SITE_HOST", "site.tavrin.test:8080");
-    QDesktopServices::setUrlHandler("http", this, "openUrl");
+    qputenv("TAVRIN_SITE_HOST", "https://site.tavrin.test:8080");
+    QDesktopServices::setUrlHandler("https", this, "openUrl");
     TavrinTestDesktop desktop;
     QVERIFY(open(desktop));
     desktop.tray()->feedbackAction()->trigger();
-    QDesktopServices::unsetUrlHandler("http");
+    QDesktopServices::unsetUrlHandler("https");
     qunsetenv("TAVRIN_SITE_HOST");
-    QCOMPARE(m_opened, QList<QUrl>{QUrl("http://site.tavrin.test:8080/feedback/")});
+    QCOMPARE(m_opened, QList<QUrl>{QUrl("https://site.tavrin.test:8080/feedback/")});
 
     auto *title = desktop.widget<QLabel>("title_label");
     auto *pages = desktop.widget<QStackedWidget>("stackedWidget");

@@ -27,7 +27,7 @@ class tst_Sim : public QObject
     {
         QNetworkAccessManager manager;
         QScopedPointer<QNetworkReply> reply(
-                manager.get(QNetworkRequest(QUrl("http://" + m_sim->apiHost() + path))));
+                manager.get(QNetworkRequest(QUrl(m_sim->apiHost() + path))));
         QSignalSpy finished(reply.data(), &QNetworkReply::finished);
         if (!reply->isFinished())
             finished.wait(20000);
@@ -62,11 +62,18 @@ private slots:
         QCOMPARE(m_sim->process()->exitCode(), 0);
         QVERIFY(!QFile::exists(socket));
 
-        QProcess bad;
-        bad.start(TavrinTestEnvironment::simProgram(), {"--connect-delay", "soon"});
-        QVERIFY(bad.waitForFinished(20000));
-        QCOMPARE(bad.exitCode(), 2);
-        QVERIFY(bad.readAllStandardError().contains("--connect-delay"));
+        // A bad option ends it with 2, a certificate it cannot use with 1.
+        const std::tuple<QString, int, QByteArray> failures[]
+                = {{"--connect-delay soon", 2, "--connect-delay"},
+                   {"--tls-cert c.pem", 2, "--tls-key"},
+                   {"--tls-cert c.pem --tls-key c.key", 1, "certificate c.pem"}};
+        for (const auto &[arguments, exitCode, error] : failures) {
+            QProcess bad;
+            bad.start(TavrinTestEnvironment::simProgram(), arguments.split(' '));
+            QVERIFY(bad.waitForFinished(20000));
+            QCOMPARE(bad.exitCode(), exitCode);
+            QVERIFY2(bad.readAllStandardError().contains(error), error.constData());
+        }
     }
 
     void service()

@@ -1,4 +1,5 @@
-// The web API clients against tavrin-sim's own web API in-process and against loopback peers.
+// The web API clients against tavrin-sim's own web API in-process (over http and https) and
+// against loopback peers.
 
 #include "sim/tavrinsimserverlist.h"
 #include "tavrintestdesktop.h"
@@ -8,7 +9,9 @@
 #include "webapi/tavrinwebapi.h"
 
 #include <QtCore/qjsondocument.h>
+#include <QtCore/qprocess.h>
 #include <QtNetwork/qnetworkreply.h>
+#include <QtNetwork/qsslconfiguration.h>
 #include <QtNetwork/qtcpserver.h>
 #include <QtNetwork/qtcpsocket.h>
 #include <QtTest/qsignalspy.h>
@@ -29,7 +32,7 @@ struct Peer : QTcpServer
         listen(QHostAddress::LocalHost);
         connect(this, &QTcpServer::newConnection, [=] { nextPendingConnection()->write(answer); });
     }
-    QByteArray host() const { return "127.0.0.1:" + QByteArray::number(serverPort()); }
+    QByteArray host() const { return "http://127.0.0.1:" + QByteArray::number(serverPort()); }
 };
 
 // The list one request brings; a marker entry when finished() does not come exactly once.
@@ -67,6 +70,26 @@ struct Lookup : QPublicAddressLookup
     QStringList texts;
 };
 
+// A throwaway certificate authority and a server certificate it signed for 127.0.0.1, made in
+// the folder: ca.pem, server.pem and server.key.
+bool makeCertificates(const QString &folder)
+{
+    const QString request = "req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 1 ";
+    const QString server = "-keyout server.key -out server.pem -subj /CN=127.0.0.1 -CA ca.pem "
+                           "-CAkey ca.key -addext subjectAltName=IP:127.0.0.1 "
+                           "-addext basicConstraints=CA:FALSE";
+    for (const QString &step :
+         QStringList{request + "-keyout ca.key -out ca.pem -subj /CN=Tavrin-test-CA",
+                     request + server}) {
+        QProcess openssl;
+        openssl.setWorkingDirectory(folder);
+        openssl.start("openssl", step.split(' '));
+        if (!openssl.waitForFinished(20000) || openssl.exitCode() != 0)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 class tst_WebApi : public QObject
@@ -103,7 +126,7 @@ private slots:
         Peer failing("HTTP/1.1 500 Error\r\nContent-Length: 47\r\n\r\n"
                      R"({"G":{"code":"DE","host":"de"},"ip":"10.9.9.9"})");
         QCOMPARE(fetch(failing.host()), (ServerList{{"G", "DE", "de"}}));
-        QCOMPARE(fetch("127.0.0.1:1"), ServerList()); // nobody listens there
+        QCOMPARE(fetch("http://127.0.0.1:1"), ServerList()); // nobody listens there
         Peer silent;
         QCOMPARE(fetch(silent.host(), 50), ServerList());
         Lookup lookup;
@@ -172,6 +195,43 @@ private slots:
         for (const char *line : {"get_list was longer than 4194304 bytes",
                                  "get_list took more than 150 ms", "more than 20000 servers"})
             QVERIFY2(lines.contains(line), line);
+    }
+
+    // Over https the certificate is checked against the trusted authorities: a server signed by
+    // none of them is asked nothing and shows nothing, and the log tells why; once its authority
+    // is trusted, the list and the address arrive.
+    void https()
+    {
+        const QString folder = TavrinTestEnvironment::instance()->tempDir();
+        QVERIFY(makeCertificates(folder));
+        TavrinTestDesktop desktop(
+                {"--tls-cert", folder + "/server.pem", "--tls-key", folder + "/server.key"});
+        QVERIFY(desktop.start(false));
+        const QByteArray host = qgetenv("TAVRIN_API_HOST");
+        QVERIFY(host.startsWith("https://127.0.0.1:"));
+        Lookup lookup;
+        QCOMPARE(fetch(host), ServerList());
+        QCOMPARE(lookup.round(), detecting.repeated(4) + "Unknown.");
+        QCOMPARE(desktop.log().filter(QRegularExpression("^HTTP ")), QStringList());
+        QFile log(TavrinTestEnvironment::instance()->home() + "/tavrin-client.log");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray lines = log.readAll();
+        for (const char *call : {"get_list", "get_ip"}) {
+            const QByteArray line = "TLS verification failed for " + QByteArray(call) + " at "
+                                    + host;
+            QVERIFY2(lines.contains(line + ": "), line.constData());
+        }
+
+        const QSslConfiguration system = QSslConfiguration::defaultConfiguration();
+        QSslConfiguration trusting = system;
+        QVERIFY(trusting.addCaCertificates(folder + "/ca.pem"));
+        QSslConfiguration::setDefaultConfiguration(trusting);
+        const ServerList servers = fetch(host);
+        const QString shown = lookup.round();
+        QSslConfiguration::setDefaultConfiguration(system);
+        QCOMPARE(servers,
+                 QVPNListServers::parseServers(QJsonDocument(builtInServerList()).toJson()));
+        QCOMPARE(shown, detecting + address);
     }
 
     // The manager is shared: the lookup neither reads nor answers nor deletes others' replies.

@@ -73,9 +73,11 @@ QList<VPNServer> QVPNListServers::parseServers(const QByteArray &body)
 void QVPNListServers::http_finished(QNetworkReply *reply)
 {
     // Only the body decides: whatever went wrong on the way ends in an empty list. An answer
-    // given up (too slow or too long) is no answer, whatever part of it arrived.
+    // given up (too slow or too long) is no answer, whatever part of it arrived, and neither is
+    // anything from a server whose certificate did not verify.
     QByteArray body;
-    if (reply && reply->error() != QNetworkReply::OperationCanceledError)
+    if (reply && reply->error() != QNetworkReply::OperationCanceledError
+        && reply->error() != QNetworkReply::SslHandshakeFailedError)
         body = reply->readAll();
     // A long answer takes a while to read: it is read on a thread of its own, so that the
     // window keeps answering meanwhile.

@@ -23,7 +23,9 @@ QUrl tavrinFeedbackUrl();
 // may be at most maxBytes long: beyond either it is given up (the reply then finishes with
 // QNetworkReply::OperationCanceledError) and a line goes to the log. The access cache is
 // cleared first, so that no cached connection or credentials are reused. The request names its
-// originator, so that receivers of the manager's finished() can tell their replies.
+// originator, so that receivers of the manager's finished() can tell their replies. Over https
+// the server's certificate is checked against the system's trust store: one that does not
+// verify ends the request (QNetworkReply::SslHandshakeFailedError) with a line in the log.
 QNetworkReply *tavrinGet(QNetworkAccessManager *manager, const QUrl &url, int timeoutMs,
                          qint64 maxBytes, QObject *originator);
 
