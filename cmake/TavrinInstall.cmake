@@ -1,5 +1,5 @@
-# What `cmake --install` puts under the prefix. Only the product is installed; the stand-in,
-# the tools and the tests have no install rules.
+# What `cmake --install` puts under the prefix, and the Debian package made of it. Only the
+# product is installed; the stand-in, the tools and the tests have no install rules.
 #
 #   bin/tavrin-client
 #   share/tavrin-client/Fonts/*.ttf       links to the faces of Debian's fonts-roboto-unhinted
@@ -52,3 +52,32 @@ install(CODE [[
         list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${link}")
     endforeach()
 ]])
+
+# The Debian package (cpack -G DEB, or scripts/package.sh): the installed files under /usr.
+# dpkg-shlibdeps works out the libraries' packages from the program itself.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tavrin-client)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR Tavrin)
+set(CPACK_PACKAGE_CONTACT "Tavrin <packages@tavrin.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop client of the Tavrin VPN")
+# The extended description is shown as it is: lines of at most 80 characters.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Tavrin Client is the desktop front-end of the Tavrin VPN: one small window to\n"
+    "log in, choose a server location and connect, showing the connection state, the\n"
+    "time connected, the public address and a live bandwidth graph, and a tray icon\n"
+    "with its menu. It talks to the Tavrin VPN service running on the same machine.")
+# Installed with DESTDIR, so that the install step sees /usr as its prefix and links the fonts
+# relatively.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${TAVRIN_SITE_HOST}/")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-roboto-unhinted)
+include(CPack)
