@@ -14,8 +14,11 @@ PACKAGES=(
     libbenchmark-dev
     # fonts the program loads from its "Fonts" folder
     fonts-roboto-unhinted
-    # desktop entry check for the autostart entry
+    # desktop entry check for the autostart entry and the launcher
     desktop-file-utils
+    # the Debian package (cpack finds the programs in it with file and works out their
+    # dependencies with dpkg-shlibdeps) and the check of its AppStream metainfo
+    dpkg-dev file appstream
     # real-window tests and the demo: X server, tray host, input and window tools
     xvfb xauth trayer openbox xdotool x11-utils x11-apps libx11-dev imagemagick
     # modern trays and Wayland: a private session bus, the stand-in watcher (Python GObject),

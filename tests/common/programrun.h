@@ -54,6 +54,7 @@ public:
     QProcess *start(const QString &program = TavrinTestEnvironment::clientProgram(),
                     const QStringList &arguments = {},
                     const QString &folder = TavrinTestEnvironment::buildDir());
+    QString home() const { return m_root.path() + "/home"; }
     QSettings *settings()
     {
         m_settings.reset(new QSettings(m_root.path() + "/home/.config/Tavrin/Tavrin.conf",
