@@ -32,6 +32,9 @@ int main(int argc, char *argv[])
 {
     startSocketLibrary();
     setTavrinApplicationIdentity();
+    // Sharp at any scale: the window grows with the screen's scale, images come double-size.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QGuiApplication::setDesktopFileName(QStringLiteral("tavrin-client"));
     QtSingleApplication app(argc, argv);
     if (app.isRunning())

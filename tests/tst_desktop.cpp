@@ -152,6 +152,105 @@ QByteArray itemImage(const QString &file, int size)
     return data;
 }
 
+// The client's elements as the desktop's accessibility bus shows them to a screen reader.
+class AccessibilityTree
+{
+public:
+    struct Node
+    {
+        QString service;
+        QString path;
+        QString text; // "<role>|<name>"
+    };
+
+    explicit AccessibilityTree(const QString &sessionAddress)
+    {
+        QDBusConnection session = QDBusConnection::connectToBus(sessionAddress, "tst_a11y-s");
+        const QDBusMessage reply = session.call(
+                QDBusMessage::createMethodCall("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",
+                                               "GetAddress"));
+        m_bus = QDBusConnection::connectToBus(reply.arguments().value(0).toString(), "tst_a11y");
+    }
+    ~AccessibilityTree()
+    {
+        QDBusConnection::disconnectFromBus("tst_a11y");
+        QDBusConnection::disconnectFromBus("tst_a11y-s");
+    }
+
+    // Every element below the desktop's root.
+    QList<Node> nodes()
+    {
+        QList<Node> found;
+        walk("org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root", &found);
+        return found;
+    }
+    QStringList texts()
+    {
+        QStringList texts;
+        for (const Node &node : nodes())
+            texts += node.text;
+        return texts;
+    }
+    // Runs the element's action of that name.
+    bool act(const QString &text, const QString &action)
+    {
+        for (const Node &node : nodes()) {
+            if (node.text != text)
+                continue;
+            const int count = call(node, "org.freedesktop.DBus.Properties", "Get",
+                                   {"org.a11y.atspi.Action", "NActions"})
+                                      .value(0)
+                                      .value<QDBusVariant>()
+                                      .variant()
+                                      .toInt();
+            for (int i = 0; i < count; ++i) {
+                if (call(node, "org.a11y.atspi.Action", "GetName", {i}).value(0) == action)
+                    return call(node, "org.a11y.atspi.Action", "DoAction", {i}).value(0).toBool();
+            }
+        }
+        return false;
+    }
+
+private:
+    QVariantList call(const Node &node, const QString &interface, const QString &method,
+                      const QVariantList &arguments = {})
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(node.service, node.path, interface,
+                                                              method);
+        message.setArguments(arguments);
+        return m_bus.call(message, QDBus::Block, longWait).arguments();
+    }
+    void walk(const QString &service, const QString &path, QList<Node> *found)
+    {
+        Node node{service, path, QString()};
+        const QString accessible = "org.a11y.atspi.Accessible";
+        node.text = call(node, accessible, "GetRoleName").value(0).toString() + '|'
+                    + call(node, "org.freedesktop.DBus.Properties", "Get", {accessible, "Name"})
+                              .value(0)
+                              .value<QDBusVariant>()
+                              .variant()
+                              .toString();
+        found->append(node);
+        const QDBusArgument children
+                = call(node, accessible, "GetChildren").value(0).value<QDBusArgument>();
+        QList<Node> below;
+        children.beginArray();
+        while (!children.atEnd()) {
+            QString childService;
+            QDBusObjectPath childPath;
+            children.beginStructure();
+            children >> childService >> childPath;
+            children.endStructure();
+            below.append({childService, childPath.path(), QString()});
+        }
+        children.endArray();
+        for (const Node &child : below)
+            walk(child.service, child.path, found);
+    }
+
+    QDBusConnection m_bus{QString()};
+};
+
 void storeLogin(ProgramRun &run, bool autoLogin)
 {
     QSettings *settings = run.settings();
@@ -175,6 +274,7 @@ private slots:
     void trayWaitAtLogOn();
     void trayHostLookedForAgain();
     void wayland();
+    void screenReader();
 };
 
 void tst_Desktop::initTestCase()
@@ -312,6 +412,46 @@ void tst_Desktop::wayland()
     QVERIFY(item.click("E_xit"));
     QVERIFY2(waitForExit(client), "Exit from the tray did not end the program");
     QCOMPARE(client->exitCode(), 0);
+}
+
+// The window through the desktop's accessibility bus, as a screen reader reads it: every element
+// by role and name, the chooser's rows reading their servers, and the login through the
+// Connect button's press action, after which the state reads anew.
+void tst_Desktop::screenReader()
+{
+    const QString launcher = "/usr/libexec/at-spi-bus-launcher";
+    if (!QFile::exists(launcher))
+        QSKIP("at-spi2-core is not installed (scripts/install-deps.sh installs it)");
+    ProgramRun run;
+    QString error = run.setUp(true, true, {"--connect-delay", "50"});
+    if (error.isEmpty())
+        error = run.startSessionBus();
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    run.start(launcher, {"--launch-immediately"});
+    storeLogin(run, false);
+    run.settings()->setValue("FavoriteServers", "Germany");
+    run.settings()->sync();
+    run.environment().insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+    run.start();
+    QVERIFY(!run.waitForWindow("^Tavrin Client$").isEmpty());
+    AccessibilityTree tree(run.sessionBusAddress());
+    QStringList texts;
+    QTRY_VERIFY_WITH_TIMEOUT(!(texts = tree.texts())
+                                      .filter(QRegularExpression("^list item\\|Germany, favourite"))
+                                      .isEmpty(),
+                             longWait);
+    for (const char *text :
+         {"text|Username", "text|Password", "push button|Connect", "push button|Settings",
+          "push button|Minimise", "push button|Hide to tray", "check box|Auto Start",
+          "check box|Auto Login", "chart|Bandwidth", "combo box|Connect, Germany",
+          "label|VPN connection is disconnected."})
+        QVERIFY2(texts.contains(text), text);
+
+    QVERIFY(tree.act("push button|Connect", "Press"));
+    QVERIFY2(run.waitForSimLog("connect host=127.0.0.12 outcome=success"), qPrintable(run.simLog()));
+    QTRY_VERIFY_WITH_TIMEOUT((texts = tree.texts()).contains("push button|Disconnect - Germany"),
+                             longWait);
+    QVERIFY(texts.contains("label|VPN connection is connected to Germany."));
 }
 
 TAVRIN_TEST_MAIN(tst_Desktop)

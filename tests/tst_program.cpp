@@ -9,12 +9,44 @@
 #include "service/tavrincredentials.h"
 
 #include <QtCore/qdir.h>
+#include <QtGui/qpainter.h>
 
 namespace {
 
 using ProgramRunLimits::longWait;
 const QString mainWindow = QStringLiteral("^Tavrin Client$");
 const QPoint trayIcon(1024 - 12, 12); // trayer sits in the top right corner
+
+// Where the image shows in the screenshot, drawn over a background of one colour, pixel for pixel
+// (within rounding: the single-size image enlarged differs by far more); (-1, -1) when nowhere.
+QPoint findImage(const QImage &shot, const QImage &image, QColor background)
+{
+    QImage expected(image.size(), QImage::Format_RGB32);
+    expected.fill(background);
+    QPainter painter(&expected);
+    painter.drawImage(expected.rect(), image);
+    painter.end();
+    const QImage screen = shot.convertToFormat(QImage::Format_RGB32);
+    const auto near = [](QRgb a, QRgb b) {
+        return qAbs(qRed(a) - qRed(b)) <= 8 && qAbs(qGreen(a) - qGreen(b)) <= 8
+               && qAbs(qBlue(a) - qBlue(b)) <= 8;
+    };
+    const QPoint anchor(image.width() / 2, image.height() / 2);
+    for (int y = 0; y + image.height() <= screen.height(); ++y) {
+        for (int x = 0; x + image.width() <= screen.width(); ++x) {
+            if (!near(screen.pixel(x + anchor.x(), y + anchor.y()), expected.pixel(anchor)))
+                continue;
+            bool same = true;
+            for (int v = 0; same && v < image.height(); ++v) {
+                for (int u = 0; same && u < image.width(); ++u)
+                    same = near(screen.pixel(x + u, y + v), expected.pixel(u, v));
+            }
+            if (same)
+                return QPoint(x, y);
+        }
+    }
+    return QPoint(-1, -1);
+}
 
 } // namespace
 
@@ -31,6 +63,7 @@ private slots:
     void windowAndTray();
     void loginHideAndRestore();
     void chooserWithTheMouse();
+    void keyboardAtScaleTwo();
 };
 
 void tst_Program::initTestCase()
@@ -308,6 +341,51 @@ void tst_Program::chooserWithTheMouse()
     QTRY_VERIFY_WITH_TIMEOUT(popupGeometry().isEmpty(), longWait);
     QVERIFY(run.click(face));
     QVERIFY2(run.waitForSimLog("connect host=127\\.0\\.0\\.11 "), qPrintable(run.simLog()));
+}
+
+// At twice the scale, with keys alone: the window is twice as large, cut to its rounded shape
+// at that size, and draws its images from their double-size versions (an enlarged single one
+// would not match them); the user logs in, disconnects, picks another server in the list,
+// connects to it and ends the program without the mouse.
+void tst_Program::keyboardAtScaleTwo()
+{
+    ProgramRun run;
+    run.setScreenSize("1600x1200");
+    const QString error = run.setUp(true, true, {"--connect-delay", "50"}, true);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    run.environment().insert("QT_SCALE_FACTOR", "2");
+    QProcess *client = run.start();
+    const QString window = run.waitForWindow(mainWindow);
+    QVERIFY2(!window.isEmpty(), "no main window");
+    const QRect geometry = run.geometry(window);
+    QCOMPARE(geometry.size(), QSize(688, 1090));
+    QImage shot;
+    QTRY_VERIFY_WITH_TIMEOUT((shot = run.screenshot("scale-2-login")).pixel(geometry.center())
+                                     != qRgb(0, 0, 0),
+                             longWait);
+    for (const QPoint &corner : {geometry.topLeft(), geometry.bottomRight()})
+        QCOMPARE(shot.pixel(corner), qRgb(0, 0, 0));
+    QVERIFY(geometry.contains(findImage(shot, QImage(":/imgs/login-user@2x.png"), Qt::white)));
+
+    QVERIFY(run.xdotool({"type", "demo"}) && run.key("Tab") && run.xdotool({"type", "demo"})
+            && run.key("Return"));
+    QVERIFY2(run.waitForSimLog("state=Connected "), qPrintable(run.simLog()));
+    QVERIFY(run.key("space")); // the big button has the focus now
+    QVERIFY2(run.waitForSimLog("state=Disconnected"), qPrintable(run.simLog()));
+    QVERIFY(run.key("space")); // and now the chooser: its list opens
+    QTRY_VERIFY_WITH_TIMEOUT(findImage(shot = run.screenshot("scale-2-list"),
+                                       QImage(":/imgs/flags/AU@2x.png"), Qt::white)
+                                     != QPoint(-1, -1),
+                             longWait);
+    // The list is in name order: the row after Automatic is Belgium.
+    QVERIFY(run.key("Down") && run.key("Return") && run.key("Return"));
+    QVERIFY2(run.waitForSimLog("connect host=127\\.0\\.0\\.4 "), qPrintable(run.simLog()));
+    // Exit takes the tunnel down first once it is up (while connecting it waits): pressed until
+    // the program ends.
+    QVERIFY2(QTest::qWaitFor([&] { return run.key("ctrl+q") && client->waitForFinished(500); },
+                             longWait),
+             "Ctrl+Q did not end the program");
+    QCOMPARE(client->exitCode(), 0);
 }
 
 TAVRIN_TEST_MAIN(tst_Program)

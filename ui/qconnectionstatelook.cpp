@@ -2,6 +2,7 @@
 #include "ui_qmaindialog.h"
 
 #include "service/tavrinframe.h"
+#include "widgets/tavrinimages.h"
 
 #include <QtCore/qcoreapplication.h>
 
@@ -171,7 +172,7 @@ void showConnectionStateLook(Ui::QMainDialog *ui, const QConnectionStateLook &lo
     const auto setImage = [](QLabel *label, const char *path) {
         if (!path)
             return;
-        const QPixmap image(QString::fromLatin1(path)); // the pixmap cache shares loaded images
+        const QPixmap image = tavrinPixmap(QString::fromLatin1(path), label->devicePixelRatioF());
         if (label->pixmap(Qt::ReturnByValue).cacheKey() != image.cacheKey())
             label->setPixmap(image);
     };

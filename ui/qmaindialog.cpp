@@ -11,6 +11,7 @@
 #include "ui/qpublicaddresslookup.h"
 #include "webapi/qvpnlistservers.h"
 #include "webapi/tavrinwebapi.h"
+#include "widgets/tavrinimages.h"
 
 #include <QtCore/qtimer.h>
 #include <QtGui/qdesktopservices.h>
@@ -34,6 +35,7 @@ QMainDialog::QMainDialog(QWidget *parent)
     setUpMainDialogAccess(ui);
     describeConnectionState(ui, tr(connectionStatusText(state)), QString());
     applyMainDialogFonts(ui);
+    applyMainDialogImages(ui);
     if (QVPNClientSettings::isAutoStart())
         ui->autoStart_checkBox->setChecked(true);
     if (QVPNClientSettings::getAutoLogin())
@@ -347,7 +349,8 @@ void QMainDialog::on_password_label_clicked()
 
 void QMainDialog::on_settings_button_clicked()
 {
-    ui->title_label->setPixmap(QPixmap(QStringLiteral(":/imgs/title-logo.png")));
+    ui->title_label->setPixmap(
+            tavrinPixmap(QStringLiteral(":/imgs/title-logo.png"), devicePixelRatioF()));
     setTitleLinkCursor(ui, Qt::PointingHandCursor);
     ui->stackedWidget->setCurrentIndex(1);
     vpn_notifyStatusChange(char(state));

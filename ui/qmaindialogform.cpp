@@ -3,6 +3,7 @@
 
 #include "widgets/qfocusring.h"
 #include "widgets/tavrinaccessibility.h"
+#include "widgets/tavrinimages.h"
 
 namespace {
 
@@ -63,6 +64,20 @@ QList<QFont> mainDialogFonts()
         fonts.append(rowFont(row));
     fonts.append(rowFont({"Roboto Condensed", 14, 100, nullptr}, 5.0));
     return fonts;
+}
+
+void applyMainDialogImages(Ui::QMainDialog *ui)
+{
+    const std::initializer_list<std::pair<QLabel *, const char *>>
+            images{{ui->logo_image_label, ":/imgs/logo-with-text.png"},
+                   {ui->username_label, ":/imgs/login-user.png"},
+                   {ui->password_label, ":/imgs/login-lock.png"},
+                   {ui->ipaddress_icon, ":/imgs/encryption.png"},
+                   {ui->time_connected_icon, ":/imgs/clock.png"},
+                   {ui->encryption_icon, ":/imgs/key.png"}};
+    for (const auto &image : images)
+        image.first->setPixmap(
+                tavrinPixmap(QString::fromLatin1(image.second), image.first->devicePixelRatioF()));
 }
 
 void setUpMainDialogKeys(Ui::QMainDialog *ui)

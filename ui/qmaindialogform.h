@@ -14,6 +14,9 @@ class QMainDialog;
 // The fonts (Roboto and Roboto Condensed, registered at start-up) and a few colours.
 void applyMainDialogFonts(Ui::QMainDialog *ui);
 
+// The images of the form, at the window's device pixel ratio (double-size ones above 1).
+void applyMainDialogImages(Ui::QMainDialog *ui);
+
 // The keys: Enter in either login field presses Connect. No push button is a default button:
 // the dialog would otherwise make the first one (the title bar's minimise button) the target of
 // Enter.

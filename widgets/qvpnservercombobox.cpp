@@ -3,6 +3,7 @@
 #include "ping/qicmpecho.h"
 #include "ping/qpingservice.h"
 #include "widgets/qvpnservercomboboxitemdelegate.h"
+#include "widgets/tavrinimages.h"
 
 #include <QtCore/qfile.h>
 #include <QtCore/qthread.h>
@@ -376,8 +377,9 @@ void QVPNServerComboBox::paintEvent(QPaintEvent *event)
     painter.drawRoundedRect(QRectF(w - 20, 0, 20, h), 7, 7);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(QRect(QPoint(w - 74, 0), QPoint(w - 11, h - 1)), light);
-    painter.drawImage(QPoint(w - 66, 5),
-                      QImage(QStringLiteral(":/imgs/choose-server-combo-button.png")));
+    painter.drawPixmap(QPoint(w - 66, 5),
+                       tavrinPixmap(QStringLiteral(":/imgs/choose-server-combo-button.png"),
+                                    devicePixelRatioF()));
 
     QFont connectFont(QStringLiteral("Roboto"), 20, 50);
     connectFont.setStyleStrategy(QFont::PreferAntialias);

@@ -1,6 +1,7 @@
 #include "widgets/qvpnservercomboboxitemdelegate.h"
 
 #include "widgets/qvpnservercombobox.h"
+#include "widgets/tavrinimages.h"
 
 #include <QtGui/qevent.h>
 #include <QtGui/qimage.h>
@@ -72,12 +73,18 @@ void QVPNServerComboBoxItemDelegate::paint(QPainter *painter, const QStyleOption
     }
 
     const bool favorite = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
-    painter->drawImage(QPoint(24, y + 10), QImage(favorite ? QStringLiteral(":/imgs/star-lit.png")
-                                                           : QStringLiteral(":/imgs/star.png")));
+    const qreal ratio = painter->device()->devicePixelRatioF();
+    painter->drawPixmap(QPoint(24, y + 10),
+                        tavrinPixmap(favorite ? QStringLiteral(":/imgs/star-lit.png")
+                                              : QStringLiteral(":/imgs/star.png"),
+                                     ratio));
 
-    const QImage flag(flagImagePath(entry.value(QStringLiteral("code")).toString()));
-    if (!flag.isNull())
-        painter->drawImage(QPoint(56, y + 21 - flag.height() / 2), flag);
+    const QString flagPath = flagImagePath(entry.value(QStringLiteral("code")).toString());
+    if (!flagPath.isEmpty()) {
+        const QPixmap flag = tavrinPixmap(flagPath, ratio);
+        const int height = qRound(flag.height() / flag.devicePixelRatioF());
+        painter->drawPixmap(QPoint(56, y + 21 - height / 2), flag);
+    }
 
     painter->setPen(Qt::black);
     painter->setFont(m_nameFont);

@@ -77,7 +77,8 @@ QString ProgramRun::startX(bool windowManager)
     // Xvfb picks a free display and writes its number once it is ready; -noreset keeps it up
     // when its first client goes; -br gives a black root window.
     QProcess *server = start(toolPath("Xvfb"), QString("-displayfd 1 -noreset -nolisten tcp "
-                                                       "-screen 0 1024x768x24 -br")
+                                                       "-screen 0 %1x24 -br")
+                                                       .arg(m_screenSize)
                                                        .split(' '));
     if (!QTest::qWaitFor([server] { return server->canReadLine(); }, longWait))
         return "Xvfb did not report a display";

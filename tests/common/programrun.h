@@ -38,6 +38,8 @@ public:
     // when one failed.
     QString setUp(bool trayHost, bool sim, const QStringList &simArguments = {},
                   bool windowManager = false);
+    // The size of the X screen, "1024x768" unless set before the set-up.
+    void setScreenSize(const QString &size) { m_screenSize = size; }
     // The pieces of a set-up, each returning the reason when it failed.
     QString startX(bool windowManager);
     QString startTrayHost();
@@ -103,6 +105,7 @@ public:
     QString simLog() const { return m_sim.lines().join('\n'); }
 
 private:
+    QString m_screenSize = "1024x768";
     QTemporaryDir m_root{QDir::tempPath() + "/program-run-XXXXXX"};
     QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
     QList<QProcess *> m_processes;
