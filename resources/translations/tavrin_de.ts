@@ -5,7 +5,7 @@
     <name>QMainDialog</name>
     <message>
         <source>Tavrin Client</source>
-        <translation>Tavrin-Client</translation>
+        <translation>Tavrin Client</translation>
     </message>
     <message>
         <source>Minimize</source>
@@ -221,11 +221,11 @@ Das Programm wird beendet.</translation>
     <name>TavrinTrayHost</name>
     <message>
         <source>Tavrin Client needs a system tray</source>
-        <translation>Tavrin-Client benötigt einen Infobereich</translation>
+        <translation>Tavrin Client benötigt einen Infobereich</translation>
     </message>
     <message>
         <source>Tavrin Client lives in the system tray (the notification area of the panel), and this desktop shows none. Add a system tray to the panel, or turn on the desktop&apos;s support for tray icons, then start Tavrin Client again.</source>
-        <translation>Tavrin-Client wird über den Infobereich der Kontrollleiste bedient, und diese Arbeitsumgebung zeigt keinen an. Fügen Sie der Kontrollleiste einen Infobereich hinzu oder schalten Sie die Unterstützung für Symbole im Infobereich ein und starten Sie Tavrin-Client dann erneut.</translation>
+        <translation>Tavrin Client wird über den Infobereich der Kontrollleiste bedient, und diese Arbeitsumgebung zeigt keinen an. Fügen Sie der Kontrollleiste einen Infobereich hinzu oder schalten Sie die Unterstützung für Symbole im Infobereich ein und starten Sie Tavrin Client dann erneut.</translation>
     </message>
 </context>
 </TS>
