@@ -1,6 +1,7 @@
 #include "app/qtsingleapplication.h"
 #include "app/tavrinfonts.h"
 #include "app/tavrinstartup.h"
+#include "app/tavrintranslations.h"
 #include "app/tavrintrayhost.h"
 #include "base/tavrindeployment.h"
 #include "ui/qmaindialog.h"
@@ -39,6 +40,8 @@ int main(int argc, char *argv[])
     QtSingleApplication app(argc, argv);
     if (app.isRunning())
         return 0;
+    // Before the first text is shown: the no-tray notification, the window, its boxes.
+    installTavrinTranslations(&app);
     // The name desktops show for the program, its tray item's title among them.
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Tavrin Client"));
     app.setWindowIcon(tavrinApplicationIcon());
