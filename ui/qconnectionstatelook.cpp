@@ -217,8 +217,7 @@ void describeConnectionState(Ui::QMainDialog *ui, const QString &status, const Q
     };
     // The strip is a word in capitals; it reads the sentence of the status box instead.
     setName(ui->connecton_label, status);
-    setName(ui->connect_frame, QCoreApplication::translate("QMainDialog", "%1 - %2")
-                                       .arg(ui->connect_label->text(), serverName));
+    setName(ui->connect_frame, QStringLiteral("%1 - %2").arg(ui->connect_label->text(), serverName));
     setDescription(ui->ipaddress_value_label, ui->ipaddress_label->text());
     setDescription(ui->time_connected_value_label, ui->time_connected_label->text());
     setDescription(ui->encryption_value_text, ui->encryption_text->text());

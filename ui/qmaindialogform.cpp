@@ -91,18 +91,18 @@ void setUpMainDialogKeys(Ui::QMainDialog *ui)
 void setUpMainDialogAccess(Ui::QMainDialog *ui)
 {
     installWidgetAccessibility();
-    const auto tr = [](const char *text) {
-        return QCoreApplication::translate("QMainDialog", text);
+    const auto name = [](QWidget *widget, const char *text) {
+        widget->setAccessibleName(QCoreApplication::translate("QMainDialog", text));
     };
-    ui->username_edit->setAccessibleName(tr("Username"));
-    ui->password_edit->setAccessibleName(tr("Password"));
-    ui->username_label->setAccessibleName(tr("Username"));
-    ui->password_label->setAccessibleName(tr("Password"));
-    ui->minimize_button->setAccessibleName(tr("Minimise"));
-    ui->close_button->setAccessibleName(tr("Hide to tray"));
-    ui->title_label->setAccessibleName(tr("Back to the login page"));
+    name(ui->username_edit, QT_TRANSLATE_NOOP("QMainDialog", "Username"));
+    name(ui->password_edit, QT_TRANSLATE_NOOP("QMainDialog", "Password"));
+    name(ui->username_label, QT_TRANSLATE_NOOP("QMainDialog", "Username"));
+    name(ui->password_label, QT_TRANSLATE_NOOP("QMainDialog", "Password"));
+    name(ui->minimize_button, QT_TRANSLATE_NOOP("QMainDialog", "Minimise"));
+    name(ui->close_button, QT_TRANSLATE_NOOP("QMainDialog", "Hide to tray"));
+    name(ui->title_label, QT_TRANSLATE_NOOP("QMainDialog", "Back to the login page"));
+    name(ui->bandwidth_widget, QT_TRANSLATE_NOOP("QMainDialog", "Bandwidth"));
     ui->logo_image_label->setAccessibleName(QStringLiteral("Tavrin"));
-    ui->bandwidth_widget->setAccessibleName(tr("Bandwidth"));
     // The field icons hand the focus to their fields, and are no Tab stops of their own.
     ui->username_label->setFocusProxy(ui->username_edit);
     ui->password_label->setFocusProxy(ui->password_edit);

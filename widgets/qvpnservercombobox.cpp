@@ -59,7 +59,7 @@ QString serverRowText(const ServerEntry &entry, bool favorite)
         parts += QVPNServerComboBox::tr("favourite");
     if (entry.contains(pingKey())) {
         const int latency = entry.value(pingKey()).toInt();
-        parts += latency > 0 ? QVPNServerComboBox::tr("%1 ms").arg(latency)
+        parts += latency > 0 ? QStringLiteral("%1 ms").arg(latency)
                              : QVPNServerComboBox::tr("no answer");
     }
     return parts.join(QLatin1String(", "));

@@ -189,6 +189,22 @@ Bitte überprüfen Sie Benutzername und Passwort und versuchen Sie es erneut.</t
         <source>Unknown.</source>
         <translation>Unbekannt.</translation>
     </message>
+    <message>
+        <source>Minimise</source>
+        <translation>Minimieren</translation>
+    </message>
+    <message>
+        <source>Hide to tray</source>
+        <translation>Im Infobereich ablegen</translation>
+    </message>
+    <message>
+        <source>Back to the login page</source>
+        <translation>Zurück zur Anmeldung</translation>
+    </message>
+    <message>
+        <source>Bandwidth</source>
+        <translation>Bandbreite</translation>
+    </message>
 </context>
 <context>
     <name>QTavrinServiceConnection</name>
@@ -215,6 +231,18 @@ Das Programm wird beendet.</translation>
     <message>
         <source>Connect</source>
         <translation>Verbinden</translation>
+    </message>
+    <message>
+        <source>favourite</source>
+        <translation>Favorit</translation>
+    </message>
+    <message>
+        <source>no answer</source>
+        <translation>keine Antwort</translation>
+    </message>
+    <message>
+        <source>Connect, %1</source>
+        <translation>Verbinden, %1</translation>
     </message>
 </context>
 <context>
