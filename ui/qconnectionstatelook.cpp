@@ -2,6 +2,8 @@
 #include "ui_qmaindialog.h"
 
 #include "service/tavrinframe.h"
+#include "ui/qmaindialogform.h"
+#include "ui/qtavrintray.h"
 #include "widgets/tavrinimages.h"
 
 #include <QtCore/qcoreapplication.h>
@@ -221,4 +223,19 @@ void describeConnectionState(Ui::QMainDialog *ui, const QString &status, const Q
     setDescription(ui->ipaddress_value_label, ui->ipaddress_label->text());
     setDescription(ui->time_connected_value_label, ui->time_connected_label->text());
     setDescription(ui->encryption_value_text, ui->encryption_text->text());
+}
+
+void showConnectionState(Ui::QMainDialog *ui, QTavrinTray *tray, quint8 code,
+                         const QString &serverName)
+{
+    const QConnectionStateLook look = connectionStateLook(code);
+    showConnectionStateLook(ui, look, serverName);
+    const auto withServer = [&serverName](const char *source) {
+        const QString text = QCoreApplication::translate("QMainDialog", source);
+        return text.contains(QLatin1String("%1")) ? text.arg(serverName) : text;
+    };
+    describeConnectionState(ui, withServer(connectionStatusText(code)), serverName);
+    tray->showState(look, withServer(connectionTrayToolTip(code)));
+    if (look.titleCursor >= 0)
+        setTitleLinkCursor(ui, Qt::CursorShape(look.titleCursor));
 }

@@ -53,6 +53,13 @@ QT_END_NAMESPACE
 void showConnectionStateLook(Ui::QMainDialog *ui, const QConnectionStateLook &look,
                              const QString &serverName);
 
+class QTavrinTray;
+
+// Everything a state code changes outside the window's own bookkeeping: the connection page,
+// what assistive technology reads of it, the tray icon, tool tip and entries, the title's link.
+void showConnectionState(Ui::QMainDialog *ui, QTavrinTray *tray, quint8 code,
+                         const QString &serverName);
+
 // What assistive technology reads of the connection page: the strip's status sentence (its
 // change is announced), the big button's text and server ("Disconnect - Germany"), and the
 // captions of the values as their descriptions.

@@ -18,7 +18,6 @@
 #include <QtGui/qevent.h>
 #include <QtNetwork/qnetworkaccessmanager.h>
 #include <QtNetwork/qnetworkreply.h>
-#include <QtWidgets/qshortcut.h>
 
 QMainDialog::QMainDialog(QWidget *parent)
     : QDialog(parent)
@@ -79,15 +78,7 @@ void QMainDialog::connectSignals()
             &QMainDialog::on_menuSettingsTriggered);
     connect(tray.exitAction(), &QAction::triggered, this, &QMainDialog::on_menuExitTriggered);
     tray.setEntryReceiver(this, SLOT(on_menuChangeCountryTriggered(bool)));
-    // The tray's commands have keys in the window too; a disabled entry's key does nothing.
-    const auto key = [this](int keys, QAction *entry) {
-        connect(new QShortcut(QKeySequence(keys), this), &QShortcut::activated, entry,
-                &QAction::trigger);
-    };
-    key(Qt::CTRL | Qt::Key_Q, tray.exitAction());
-    key(Qt::CTRL | Qt::Key_I, tray.statusAction());
-    key(Qt::CTRL | Qt::Key_J, tray.jumpToFastestAction());
-    key(Qt::Key_F1, tray.feedbackAction());
+    tray.addWindowKeys(this);
 }
 
 // The part of the construction that needs the service: tray icon, chosen server, credentials,
@@ -260,16 +251,7 @@ void QMainDialog::vpn_notifyStatusChange(char stateCode)
         return;
     }
 
-    const QConnectionStateLook look = connectionStateLook(code);
-    showConnectionStateLook(ui, look, connection.name);
-    const auto withServer = [this](const char *source) {
-        const QString text = tr(source);
-        return text.contains(QLatin1String("%1")) ? text.arg(connection.name) : text;
-    };
-    describeConnectionState(ui, withServer(connectionStatusText(code)), connection.name);
-    tray.showState(look, withServer(connectionTrayToolTip(code)));
-    if (look.titleCursor >= 0)
-        setTitleLinkCursor(ui, Qt::CursorShape(look.titleCursor));
+    showConnectionState(ui, &tray, code, connection.name);
     if (code == Connected) {
         clock->start(startTime);
         saveCredentials();
@@ -402,20 +384,20 @@ void QMainDialog::on_TrayActivated(QSystemTrayIcon::ActivationReason reason)
 }
 
 // Brings the window back whether it was hidden to the tray or minimised.
-void QMainDialog::showEvent(QShowEvent *event)
-{
-    // Typing starts in the user name field, not on the title bar's first button.
-    if (!focusWidget() && ui->stackedWidget->currentIndex() == 0)
-        ui->username_edit->setFocus(Qt::OtherFocusReason);
-    QDialog::showEvent(event);
-}
-
 void QMainDialog::showFromTray()
 {
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();
     raise();
     activateWindow();
+}
+
+// Typing starts in the user name field, not on the title bar's first button.
+void QMainDialog::showEvent(QShowEvent *event)
+{
+    if (!focusWidget() && ui->stackedWidget->currentIndex() == 0)
+        ui->username_edit->setFocus(Qt::OtherFocusReason);
+    QDialog::showEvent(event);
 }
 
 // The tray's first entry reads "Disconnect" and is enabled in Timeout too, so it takes the

@@ -7,6 +7,7 @@
 #include <QtGui/qfontmetrics.h>
 #include <QtGui/qicon.h>
 #include <QtWidgets/qaction.h>
+#include <QtWidgets/qshortcut.h>
 
 QTavrinTray::QTavrinTray(QWidget *window)
     : QObject(window)
@@ -52,6 +53,18 @@ void QTavrinTray::setEntryReceiver(QObject *receiver, const char *member)
 {
     m_receiver = receiver;
     m_member = member;
+}
+
+void QTavrinTray::addWindowKeys(QWidget *window)
+{
+    const auto key = [window](int keys, QAction *entry) {
+        connect(new QShortcut(QKeySequence(keys), window), &QShortcut::activated, entry,
+                &QAction::trigger);
+    };
+    key(Qt::CTRL | Qt::Key_Q, m_exit);
+    key(Qt::CTRL | Qt::Key_I, m_status);
+    key(Qt::CTRL | Qt::Key_J, m_jumpToFastest);
+    key(Qt::Key_F1, m_feedback);
 }
 
 void QTavrinTray::setServers(const QList<VPNServer> &servers)

@@ -42,6 +42,9 @@ public:
     // (a SLOT()) of the receiver. A long list is added a slice at a time, so that the window
     // answers meanwhile.
     void setEntryReceiver(QObject *receiver, const char *member);
+    // The entries' keys in the window: Ctrl+Q Exit, Ctrl+I Status, Ctrl+J Jump to fastest,
+    // F1 Feedback. A disabled entry's key does nothing.
+    void addWindowKeys(QWidget *window);
     void setServers(const QList<VPNServer> &servers);
 
     // The widest a server's name is shown in the menu, in pixels.
