@@ -274,9 +274,6 @@ private slots:
         const QByteArray next = hex("01040902");
         row("connect, frame of 256 bytes", {QString(242, 'h'), "a", "b"}, next, tooLong);
         row("connect, host over 255 bytes", {QString(256, 'h'), "a", "b"}, next, tooLong);
-        row("connect, user name over 255 bytes", {host, QString(256, 'u'), "b"}, next, tooLong);
-        row("connect, password over 255 bytes", {host, "a", QString(128, QChar(0xe9))}, next,
-            tooLong);
     }
 
     void requests()
