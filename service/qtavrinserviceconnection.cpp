@@ -5,7 +5,7 @@
 #include "service/tavrinservicepeer.h"
 
 #include <QtCore/qcoreapplication.h>
-#include <QtCore/qelapsedtimer.h>
+#include <QtCore/qdeadlinetimer.h>
 #include <QtWidgets/qmessagebox.h>
 
 namespace {
@@ -15,8 +15,6 @@ const int ConnectTimeout = 100;
 // the service's side.
 const qint64 ReadBufferSize = 64 * 1024;
 const qint64 ReadChunk = 4096;
-// The longest the frames of one arrival are handled before the event loop runs again.
-const int TurnMilliseconds = 5;
 // Requests waiting to be written beyond this mean a service that does not read them.
 const qint64 MaximumUnwritten = 64 * 1024;
 
@@ -152,20 +150,23 @@ bool QTavrinServiceConnection::sendRequest(const char *method, const QByteArray 
 // A service that sends faster than the window can show must not freeze it: the frames are
 // handled a few milliseconds at a time, and the rest waits for the next turn of the event loop.
 // That next turn is asked for before each frame, so that a receiver that runs an event loop of
-// its own (a modal box) does not hold the frames behind it up.
+// its own (a modal box) does not hold the frames behind it up. Every turn handles at least one
+// frame: a turn that ran out before its first one (a busy machine) would have asked for no next
+// turn, and the frames would have waited for the service to send more.
 void QTavrinServiceConnection::socket_readyRead()
 {
     readScheduled = false;
-    QElapsedTimer turn;
-    turn.start();
+    const QDeadlineTimer turn(readTurn);
     QByteArray frame;
-    while (!turn.hasExpired(TurnMilliseconds) && takeFrame(&frame)) {
+    while (takeFrame(&frame)) {
         if (!readScheduled) {
             readScheduled = true;
             QMetaObject::invokeMethod(this, &QTavrinServiceConnection::socket_readyRead,
                                       Qt::QueuedConnection);
         }
         dispatchFrame(frame.constData(), frame.size());
+        if (turn.hasExpired())
+            break;
     }
 }
 

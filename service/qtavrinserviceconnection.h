@@ -24,6 +24,9 @@ public:
     void disconnectFromService();
     // Whether the link to the service is up: requests can be sent.
     bool isConnected() const;
+    // The longest the frames of one arrival are handled before the event loop runs again, 5 ms
+    // by default; at least one frame is handled each turn.
+    void setReadTurn(int milliseconds) { readTurn = milliseconds; }
 
 signals:
     void disconnected();
@@ -65,6 +68,7 @@ private:
     quint32 lastDownload = 0;
     quint32 lastUpload = 0;
     quint8 lastBandwidthType = 0xFF;
+    int readTurn = 5;
     bool quietClose = false;
     bool readScheduled = false;
 };

@@ -163,15 +163,28 @@ private slots:
         }
     }
 
+    void readerGivesSameSignalsForEverySplit_data()
+    {
+        QTest::addColumn<bool>("oneFramePerTurn");
+        QTest::newRow("frames of an arrival in one turn") << false;
+        QTest::newRow("one frame per turn of the event loop") << true;
+    }
+
+    // However the stream is cut, and whatever waits for the next turn of the event loop, the
+    // same signals come in the same order.
     void readerGivesSameSignalsForEverySplit()
     {
+        QFETCH(bool, oneFramePerTurn);
         QStringList expected;
         const QByteArray stream = sessionStream(&expected);
         Service service;
         QTavrinServiceConnection connection;
+        if (oneFramePerTurn)
+            connection.setReadTurn(0);
         QVERIFY(service.accept(&connection));
         TavrinSignalRecorder recorder(&connection);
-        // Hands the stream over cut at the given offsets; returns the signals it raised.
+        // Hands the stream over cut at the given offsets; returns the signals it raised. A busy
+        // machine may leave the last frames to a later turn: the run lasts until they are in.
         const auto run = [&](QVector<int> cuts) {
             recorder.lines.clear();
             cuts << stream.size();
@@ -179,6 +192,7 @@ private slots:
                 if (!service.deliver(stream.mid(from, cuts.at(i) - from)))
                     return QStringList{"not delivered"};
             }
+            waitUntil([&] { return recorder.lines.size() >= expected.size(); });
             return recorder.lines;
         };
         QVector<int> everyByte;
@@ -260,9 +274,6 @@ private slots:
         const QByteArray next = hex("01040902");
         row("connect, frame of 256 bytes", {QString(242, 'h'), "a", "b"}, next, tooLong);
         row("connect, host over 255 bytes", {QString(256, 'h'), "a", "b"}, next, tooLong);
-        row("connect, user name over 255 bytes", {host, QString(256, 'u'), "b"}, next, tooLong);
-        row("connect, password over 255 bytes", {host, "a", QString(128, QChar(0xe9))}, next,
-            tooLong);
     }
 
     void requests()

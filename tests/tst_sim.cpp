@@ -54,6 +54,9 @@ private slots:
     void startAndEnd()
     {
         QVERIFY(QRegularExpression("^PORT [1-9]\\d*$").match(m_sim->lines().value(0)).hasMatch());
+        // Its web API answers the client's own key only.
+        QCOMPARE(get("/get_list/" + QString(tavrinApiKey).toUpper()).first, 403);
+        QCOMPARE(get("/get_ip/nope").first, 403);
         const QString socket = TavrinTestEnvironment::instance()->tempDir() + "/Tavrin";
         QVERIFY(QFile::exists(socket));
         m_sim->process()->terminate(); // SIGTERM
@@ -65,7 +68,6 @@ private slots:
         // A bad option ends it with 2, a certificate it cannot use with 1.
         const std::tuple<QString, int, QByteArray> failures[]
                 = {{"--connect-delay soon", 2, "--connect-delay"},
-                   {"--tls-cert c.pem", 2, "--tls-key"},
                    {"--tls-cert c.pem --tls-key c.key", 1, "certificate c.pem"}};
         for (const auto &[arguments, exitCode, error] : failures) {
             QProcess bad;
@@ -81,13 +83,6 @@ private slots:
         QTavrinServiceConnection connection;
         QVERIFY(connection.connectToService());
         TavrinSignalRecorder recorder(&connection);
-        connection.sendConnectToVPNRequest("127.0.0.12", "demo", "wrong");
-        QVERIFY(recorder.waitFor("login failed"));
-        connection.sendAbortRequest();
-        QVERIFY(recorder.waitFor("state 3"));
-        QCOMPARE(recorder.lines, (QStringList{"state 0", "login failed", "state 2", "state 3"}));
-
-        recorder.lines.clear();
         const QString disconnected = address();
         QVERIFY(!disconnected.isEmpty());
         const uint before = QDateTime::currentSecsSinceEpoch();
@@ -112,18 +107,6 @@ private slots:
         QCOMPARE(recorder.lines.mid(recorder.lines.indexOf("state 2")),
                  (QStringList{"state 2", "state 3"}));
         QCOMPARE(address(), disconnected);
-    }
-
-    void webApi()
-    {
-        const QString key = QLatin1String(tavrinApiKey);
-        const QPair<int, QByteArray> list = get("/get_list/" + key);
-        QCOMPARE(list.first, 200);
-        QVERIFY(!QJsonDocument::fromJson(list.second).object().isEmpty());
-        QCOMPARE(get("/get_ip/" + key).first, 200);
-        QCOMPARE(get("/get_list/" + key.toUpper()).first, 403);
-        QCOMPARE(get("/get_ip/nope").first, 403);
-        QCOMPARE(get("/feedback/").first, 404);
     }
 };
 

@@ -24,10 +24,10 @@ namespace {
 const QString detecting = QStringLiteral("Detecting...|");
 const QString address = QStringLiteral("203.0.113.10"); // the stand-in's while no tunnel is up
 
-// A loopback peer that answers every connection with the given bytes; with none it stays silent.
+// A loopback peer that answers every connection with the given bytes.
 struct Peer : QTcpServer
 {
-    explicit Peer(const QByteArray &answer = {})
+    explicit Peer(const QByteArray &answer)
     {
         listen(QHostAddress::LocalHost);
         connect(this, &QTcpServer::newConnection, [=] { nextPendingConnection()->write(answer); });
@@ -46,6 +46,12 @@ ServerList fetch(const QByteArray &host, int timeout = 10000)
     client.sendRequest();
     const bool once = finished.wait(20000) && !finished.wait(10) && finished.count() == 1;
     return once ? client.servers() : ServerList{{"finished() count", {}, {}}};
+}
+
+QByteArray logText()
+{
+    QFile log(TavrinTestEnvironment::instance()->home() + "/tavrin-client.log");
+    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
 }
 
 // A lookup wired as the window wires it to its requests and its shared network manager.
@@ -108,7 +114,6 @@ private slots:
                 << ServerList{{"G", "DE", "de"}, {"N", {}, {}}, {"a", "A", "a"}, {"b", "B", "b"}};
         QTest::newRow("array") << QByteArray(R"([{"code":"DE","host":"de"}])") << ServerList();
         QTest::newRow("broken") << QByteArray(R"({"N":{"code":"DE","host":"de")") << ServerList();
-        QTest::newRow("empty") << QByteArray() << ServerList();
     }
     void parseServers()
     {
@@ -116,25 +121,16 @@ private slots:
         QTEST(QVPNListServers::parseServers(body), "expected");
     }
 
-    void serverListAndBadPeers()
+    void badPeers()
     {
-        TavrinTestDesktop desktop;
-        QVERIFY(desktop.start(false));
-        QCOMPARE(fetch(qgetenv("TAVRIN_API_HOST")),
-                 QVPNListServers::parseServers(QJsonDocument(builtInServerList()).toJson()));
         // Behind an error status a list still counts, an address does not; no answer gives none.
         Peer failing("HTTP/1.1 500 Error\r\nContent-Length: 47\r\n\r\n"
                      R"({"G":{"code":"DE","host":"de"},"ip":"10.9.9.9"})");
         QCOMPARE(fetch(failing.host()), (ServerList{{"G", "DE", "de"}}));
         QCOMPARE(fetch("http://127.0.0.1:1"), ServerList()); // nobody listens there
-        Peer silent;
-        QCOMPARE(fetch(silent.host(), 50), ServerList());
+        qputenv("TAVRIN_API_HOST", failing.host());
         Lookup lookup;
-        for (const auto &[peer, timeout] : {std::make_pair(&failing, 5000), {&silent, 20}}) {
-            qputenv("TAVRIN_API_HOST", peer->host());
-            lookup.setTimeout(timeout);
-            QCOMPARE(lookup.round(), detecting.repeated(4) + "Unknown.");
-        }
+        QCOMPARE(lookup.round(), detecting.repeated(4) + "Unknown.");
     }
 
     void addressLookup_data()
@@ -171,7 +167,7 @@ private slots:
     }
 
     // A list body that never ends is cut at the size cap, one that trickles by the time-out;
-    // both count as no answer, with a line in the log. A list too long is cut at 20,000.
+    // both count as no answer, with a line in the log.
     void hostileLists()
     {
         for (const char *body : {"endless", "trickle"}) {
@@ -180,21 +176,9 @@ private slots:
             QCOMPARE(fetch(qgetenv("TAVRIN_API_HOST"), QByteArray(body) == "trickle" ? 150 : 20000),
                      ServerList());
         }
-        QByteArray list = "{";
-        for (int i = 0; i < 25000; ++i)
-            list += QStringLiteral(R"("S%1":{"code":"DE","host":"h"},)")
-                            .arg(i, 5, 10, QChar('0'))
-                            .toLatin1();
-        list[list.size() - 1] = '}';
-        const ServerList servers = QVPNListServers::parseServers(list);
-        QCOMPARE(servers.size(), 20000);
-        QCOMPARE(servers.last().name, QStringLiteral("S19999"));
-        QFile log(TavrinTestEnvironment::instance()->home() + "/tavrin-client.log");
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QByteArray lines = log.readAll();
-        for (const char *line : {"get_list was longer than 4194304 bytes",
-                                 "get_list took more than 150 ms", "more than 20000 servers"})
-            QVERIFY2(lines.contains(line), line);
+        for (const char *line :
+             {"get_list was longer than 4194304 bytes", "get_list took more than 150 ms"})
+            QVERIFY2(logText().contains(line), line);
     }
 
     // Over https the certificate is checked against the trusted authorities: a server signed by
@@ -213,13 +197,10 @@ private slots:
         QCOMPARE(fetch(host), ServerList());
         QCOMPARE(lookup.round(), detecting.repeated(4) + "Unknown.");
         QCOMPARE(desktop.log().filter(QRegularExpression("^HTTP ")), QStringList());
-        QFile log(TavrinTestEnvironment::instance()->home() + "/tavrin-client.log");
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QByteArray lines = log.readAll();
         for (const char *call : {"get_list", "get_ip"}) {
             const QByteArray line = "TLS verification failed for " + QByteArray(call) + " at "
                                     + host;
-            QVERIFY2(lines.contains(line + ": "), line.constData());
+            QVERIFY2(logText().contains(line + ": "), line.constData());
         }
 
         const QSslConfiguration system = QSslConfiguration::defaultConfiguration();
