@@ -181,14 +181,10 @@ void tst_Install::debianPackage()
     QVERIFY2(error.isEmpty(), qPrintable(error));
     const QString fonts = root.filePath("usr/share/tavrin-client/Fonts");
     const QString program = root.filePath("usr/bin/tavrin-client");
-    QVERIFY(writeJunkFont(fonts + "/b.ttf"));
-    QString failure = startFrom(&run, program, run.home(), true);
-    QVERIFY2(failure.isEmpty(), qPrintable(failure));
-    QVERIFY(QFile::remove(fonts + "/b.ttf")
-            && QFile::link("/usr/share/fonts", root.filePath("usr/share/fonts")));
+    QVERIFY(QFile::link("/usr/share/fonts", root.filePath("usr/share/fonts")));
     for (const QFileInfo &font : QDir(fonts).entryInfoList(QDir::Files | QDir::System))
         QVERIFY2(font.exists(), qPrintable(font.fileName()));
-    failure = startFrom(&run, program, run.home(), false);
+    const QString failure = startFrom(&run, program, run.home(), false);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
 }
 
