@@ -22,8 +22,8 @@ static bool titled(Display *display, Window window, const char *title)
     XTextProperty name;
     if (!XGetWMName(display, window, &name) || !name.value)
         return false;
-    const bool match = std::strncmp(reinterpret_cast<char *>(name.value), title,
-                                    std::strlen(title)) == 0;
+    const bool match = std::strncmp(reinterpret_cast<char *>(name.value), title, std::strlen(title))
+                       == 0;
     XFree(name.value);
     return match;
 }

@@ -27,6 +27,8 @@ PACKAGES=(
     # modern trays and Wayland: a private session bus, the stand-in watcher (Python GObject),
     # a headless Wayland compositor and Qt's Wayland platform
     dbus-daemon dbus-session-bus-common python3-gi gir1.2-glib-2.0 weston qtwayland5
+    # the accessibility bus a screen reader reads the window through
+    at-spi2-core
 )
 
 missing=()
