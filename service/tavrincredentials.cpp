@@ -83,3 +83,9 @@ bool decodeUserPass(const QString &text, QString &username, QString &password)
     password = fromUtf8Exactly(passwordBA);
     return true;
 }
+
+bool decodeCredentialsReply(const QByteArray &reply, QString &username, QString &password)
+{
+    const int end = reply.indexOf('\0');
+    return decodeUserPass(QString::fromUtf8(end < 0 ? reply : reply.left(end)), username, password);
+}

@@ -18,5 +18,7 @@ QByteArray encodeUserPass(const QString &username, const QString &password);
 // well-formed pair (both parts 1 to 255 bytes); otherwise returns false, leaves both untouched
 // and writes the reason to the log at Debug level.
 bool decodeUserPass(const QString &text, QString &username, QString &password);
+// The same from the service's credentials reply, whose text ends at a zero byte if it has one.
+bool decodeCredentialsReply(const QByteArray &reply, QString &username, QString &password);
 
 #endif // TAVRINCREDENTIALS_H

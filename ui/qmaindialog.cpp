@@ -11,7 +11,6 @@
 #include "ui/qpublicaddresslookup.h"
 #include "webapi/qvpnlistservers.h"
 #include "webapi/tavrinwebapi.h"
-#include "widgets/tavrinimages.h"
 
 #include <QtCore/qtimer.h>
 #include <QtGui/qdesktopservices.h>
@@ -68,16 +67,7 @@ void QMainDialog::connectSignals()
             &QLabel::setText);
     connect(clock, &QConnectionClock::textChanged, ui->time_connected_value_label, &QLabel::setText);
     connect(tray.icon(), &QSystemTrayIcon::activated, this, &QMainDialog::on_TrayActivated);
-    connect(tray.connectAction(), &QAction::triggered, this, &QMainDialog::on_menuConnectTriggered);
-    connect(tray.statusAction(), &QAction::triggered, this, &QMainDialog::on_menuStatusTriggered);
-    connect(tray.jumpToFastestAction(), &QAction::triggered, this,
-            &QMainDialog::on_menuJumptToFastestTriggered);
-    connect(tray.feedbackAction(), &QAction::triggered, this,
-            &QMainDialog::on_menuFeedbacktTriggered);
-    connect(tray.settingsAction(), &QAction::triggered, this,
-            &QMainDialog::on_menuSettingsTriggered);
-    connect(tray.exitAction(), &QAction::triggered, this, &QMainDialog::on_menuExitTriggered);
-    tray.setEntryReceiver(this, SLOT(on_menuChangeCountryTriggered(bool)));
+    tray.connectEntries(this);
     tray.addWindowKeys(this);
 }
 
@@ -240,7 +230,7 @@ void QMainDialog::vpn_notifyStatusChange(char stateCode)
     const quint8 code = quint8(stateCode);
     abortOutstanding = false;
     if (code == Disconnected && exitRequested) {
-        quit();
+        done(Accepted); // finished() ends the program
         return;
     }
     if (code == Disconnected && !pendingServerName.isEmpty()) {
@@ -291,9 +281,7 @@ void QMainDialog::vpn_credentials(QByteArray credentials)
 {
     QString username;
     QString password;
-    const int end = credentials.indexOf('\0'); // the text ends at a zero byte
-    if (!decodeUserPass(QString::fromUtf8(end < 0 ? credentials : credentials.left(end)), username,
-                        password))
+    if (!decodeCredentialsReply(credentials, username, password))
         return;
     ui->username_edit->setText(username);
     ui->password_edit->setText(password);
@@ -331,9 +319,7 @@ void QMainDialog::on_password_label_clicked()
 
 void QMainDialog::on_settings_button_clicked()
 {
-    ui->title_label->setPixmap(
-            tavrinPixmap(QStringLiteral(":/imgs/title-logo.png"), devicePixelRatioF()));
-    setTitleLinkCursor(ui, Qt::PointingHandCursor);
+    showTitleLink(ui, true);
     ui->stackedWidget->setCurrentIndex(1);
     vpn_notifyStatusChange(char(state));
 }
@@ -342,8 +328,7 @@ void QMainDialog::on_title_label_clicked()
 {
     if (state != Disconnected)
         return;
-    ui->title_label->setPixmap(QPixmap());
-    setTitleLinkCursor(ui, Qt::ArrowCursor);
+    showTitleLink(ui, false);
     ui->stackedWidget->setCurrentIndex(0);
 }
 
@@ -380,16 +365,7 @@ void QMainDialog::on_autoLogin_checkBox_clicked(bool checked)
 void QMainDialog::on_TrayActivated(QSystemTrayIcon::ActivationReason reason)
 {
     if (reason == QSystemTrayIcon::Trigger)
-        showFromTray();
-}
-
-// Brings the window back whether it was hidden to the tray or minimised.
-void QMainDialog::showFromTray()
-{
-    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    show();
-    raise();
-    activateWindow();
+        chrome->bringBack();
 }
 
 // Typing starts in the user name field, not on the title bar's first button.
@@ -427,7 +403,7 @@ void QMainDialog::on_menuFeedbacktTriggered(bool)
 // Where a click on the tray icon opens the menu, this entry is the way back to the window.
 void QMainDialog::on_menuSettingsTriggered(bool)
 {
-    showFromTray();
+    chrome->bringBack();
     if (state == Disconnected)
         on_settings_button_clicked();
 }
@@ -438,14 +414,8 @@ void QMainDialog::on_menuExitTriggered(bool)
         exitRequested = true;
         sendAbortRequest();
     } else if (state == Disconnected) {
-        quit();
+        done(Accepted);
     }
-}
-
-// Ends the program: the window closes and reports finished(), which ends the event loop.
-void QMainDialog::quit()
-{
-    done(Accepted);
 }
 
 // Window chrome

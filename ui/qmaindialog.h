@@ -92,8 +92,6 @@ private:
     void sendAbortRequest();
     void showBoxLater(void (*showBox)(QWidget *window, bool linkOpen));
     void switchServer(const QString &name);
-    void showFromTray();
-    void quit();
 
     Ui::QMainDialog *ui;
     QTavrinTray tray;

@@ -128,3 +128,11 @@ void setTitleLinkCursor(Ui::QMainDialog *ui, Qt::CursorShape shape)
     ui->title_label->setCursor(shape);
     ui->title_label->setFocusPolicy(shape == Qt::PointingHandCursor ? Qt::TabFocus : Qt::NoFocus);
 }
+
+void showTitleLink(Ui::QMainDialog *ui, bool shown)
+{
+    const qreal scale = ui->title_label->devicePixelRatioF();
+    ui->title_label->setPixmap(shown ? tavrinPixmap(QStringLiteral(":/imgs/title-logo.png"), scale)
+                                     : QPixmap());
+    setTitleLinkCursor(ui, shown ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}

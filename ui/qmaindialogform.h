@@ -31,6 +31,9 @@ void setUpMainDialogAccess(Ui::QMainDialog *ui);
 // The title's logo leads back to the login page while the cursor over it is a pointing hand;
 // then, and only then, the keyboard reaches it too.
 void setTitleLinkCursor(Ui::QMainDialog *ui, Qt::CursorShape shape);
+// The title's logo and pointing hand of the connection page (the way back to the login page),
+// or neither.
+void showTitleLink(Ui::QMainDialog *ui, bool shown);
 
 // Every font the window shows its texts in.
 QList<QFont> mainDialogFonts();

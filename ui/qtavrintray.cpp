@@ -55,6 +55,20 @@ void QTavrinTray::setEntryReceiver(QObject *receiver, const char *member)
     m_member = member;
 }
 
+void QTavrinTray::connectEntries(QObject *receiver)
+{
+    const std::pair<QAction *, const char *> entries[]
+            = {{m_connect, SLOT(on_menuConnectTriggered(bool))},
+               {m_status, SLOT(on_menuStatusTriggered(bool))},
+               {m_jumpToFastest, SLOT(on_menuJumptToFastestTriggered(bool))},
+               {m_feedback, SLOT(on_menuFeedbacktTriggered(bool))},
+               {m_settings, SLOT(on_menuSettingsTriggered(bool))},
+               {m_exit, SLOT(on_menuExitTriggered(bool))}};
+    for (const auto &[entry, slot] : entries)
+        connect(entry, SIGNAL(triggered(bool)), receiver, slot);
+    setEntryReceiver(receiver, SLOT(on_menuChangeCountryTriggered(bool)));
+}
+
 void QTavrinTray::addWindowKeys(QWidget *window)
 {
     const auto key = [window](int keys, QAction *entry) {

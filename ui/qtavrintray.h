@@ -42,6 +42,10 @@ public:
     // (a SLOT()) of the receiver. A long list is added a slice at a time, so that the window
     // answers meanwhile.
     void setEntryReceiver(QObject *receiver, const char *member);
+    // Each entry's triggered(bool) goes to the receiver's slot of the window's name for it:
+    // on_menuConnectTriggered(bool) and so on, on_menuChangeCountryTriggered(bool) for the
+    // change-country entries.
+    void connectEntries(QObject *receiver);
     // The entries' keys in the window: Ctrl+Q Exit, Ctrl+I Status, Ctrl+J Jump to fastest,
     // F1 Feedback. A disabled entry's key does nothing.
     void addWindowKeys(QWidget *window);

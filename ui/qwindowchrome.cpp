@@ -87,3 +87,11 @@ QPixmap QWindowChrome::shapePixmap(const QSize &size)
     drawShape(&painter, size);
     return pixmap;
 }
+
+void QWindowChrome::bringBack()
+{
+    m_window->setWindowState((m_window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}

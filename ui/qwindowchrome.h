@@ -22,6 +22,9 @@ public:
     explicit QWindowChrome(QWidget *window);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Brings the window back whether it was hidden (to the tray) or minimised, raised and
+    // active.
+    void bringBack();
 
     // The shape for a size: transparent outside a rounded rectangle (radius 7) with a grey
     // outline, filled with the window's background colour.
