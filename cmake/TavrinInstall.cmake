@@ -12,6 +12,10 @@
 # data folder must stay beside bin/ under one prefix.
 include(GNUInstallDirs)
 
+# Installing and packing take what the build made; they do not check every target again first
+# (cpack would otherwise run the whole build's up-to-date checks, most of its time).
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
 set(TAVRIN_DESKTOP_DIR ${PROJECT_SOURCE_DIR}/resources/desktop)
 
 install(TARGETS tavrin-client RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -236,9 +236,9 @@ void tst_Program::loginHideAndRestore()
         QTRY_COMPARE_WITH_TIMEOUT(wmState(), close[0] == 'm' ? "iconic" : "gone", longWait);
         // Right after a key binding openbox may still hold the pointer and swallow a click;
         // a person would click again.
-        for (int attempt = 0; attempt < 5 && wmState() != QLatin1String("normal"); ++attempt) {
+        for (int attempt = 0; attempt < 20 && wmState() != QLatin1String("normal"); ++attempt) {
             QVERIFY(run.click(trayIcon));
-            if (QTest::qWaitFor([&] { return wmState() == QLatin1String("normal"); }, 1000))
+            if (QTest::qWaitFor([&] { return wmState() == QLatin1String("normal"); }, 250))
                 break;
         }
         QCOMPARE(wmState(), "normal");
@@ -317,7 +317,8 @@ void tst_Program::keyboardAtScaleTwo()
 {
     ProgramRun run;
     run.setScreenSize("1600x1200");
-    const QString error = run.setUp(true, true, {"--connect-delay", "50"}, true);
+    const QString error = run.setUp(true, true,
+                                    {"--connect-delay", "50", "--disconnect-delay", "50"}, true);
     QVERIFY2(error.isEmpty(), qPrintable(error));
     run.environment().insert("QT_SCALE_FACTOR", "2");
     QProcess *client = run.start();
@@ -348,7 +349,7 @@ void tst_Program::keyboardAtScaleTwo()
     QVERIFY2(run.waitForSimLog("connect host=127\\.0\\.0\\.4 "), qPrintable(run.simLog()));
     // Exit takes the tunnel down first once it is up (while connecting it waits): pressed until
     // the program ends.
-    QVERIFY2(QTest::qWaitFor([&] { return run.key("ctrl+q") && client->waitForFinished(500); },
+    QVERIFY2(QTest::qWaitFor([&] { return run.key("ctrl+q") && client->waitForFinished(100); },
                              longWait),
              "Ctrl+Q did not end the program");
     QCOMPARE(client->exitCode(), 0);
