@@ -254,13 +254,8 @@ private:
     QDBusConnection m_bus{QString()};
 };
 
-// Stores a login for Germany. The client's tray will be Qt's own item on the session bus, whose
-// menu entries Qt never frees: a sanitizer build leaves the leak check out for it.
 void storeLogin(ProgramRun &run, bool autoLogin)
 {
-    QProcessEnvironment &environment = run.environment();
-    if (environment.contains("ASAN_OPTIONS"))
-        environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
     QSettings *settings = run.settings();
     settings->setValue("Connection Name", "Germany");
     settings->setValue("Connection Code", "DE");
