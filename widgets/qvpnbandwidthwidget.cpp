@@ -147,12 +147,16 @@ void QVPNBandwidthWidget::paintBars(QPainter &painter) const
     }
 }
 
-static void fillArrow(QPainter &painter, const QPolygon &polygon, const QColor &color)
+// One rate of the legend: its arrow filled in the colour of its bars, then its text.
+static void paintLegendEntry(QPainter &painter, const QPolygon &arrow, const QColor &color,
+                             const QPen &textPen, const QPoint &textAt, const QString &text)
 {
     QPainterPath path;
-    path.addPolygon(QPolygonF(polygon));
+    path.addPolygon(QPolygonF(arrow));
     path.closeSubpath();
     painter.fillPath(path, color);
+    painter.setPen(textPen);
+    painter.drawText(textAt, text);
 }
 
 void QVPNBandwidthWidget::paintLegend(QPainter &painter) const
@@ -165,16 +169,14 @@ void QVPNBandwidthWidget::paintLegend(QPainter &painter) const
     const QPolygon upArrow({QPoint(r - 179, 10), QPoint(r - 173, 16), QPoint(r - 176, 16),
                             QPoint(r - 176, 24), QPoint(r - 182, 24), QPoint(r - 182, 16),
                             QPoint(r - 185, 16)});
-    fillArrow(painter, upArrow, (blue ? blueUploadPen : redUploadPen).color());
-    painter.setPen(textPen);
-    painter.drawText(QPoint(r - 170, 21), formatBandwidth(newest.upload >> 1));
+    paintLegendEntry(painter, upArrow, (blue ? blueUploadPen : redUploadPen).color(), textPen,
+                     QPoint(r - 170, 21), formatBandwidth(newest.upload >> 1));
 
     const QPolygon downArrow({QPoint(r - 89, 24), QPoint(r - 83, 16), QPoint(r - 86, 16),
                               QPoint(r - 86, 10), QPoint(r - 92, 10), QPoint(r - 92, 16),
                               QPoint(r - 95, 16)});
-    fillArrow(painter, downArrow, (blue ? blueDownloadPen : redDownloadPen).color());
-    painter.setPen(textPen);
-    painter.drawText(QPoint(r - 80, 21), formatBandwidth(newest.download >> 1));
+    paintLegendEntry(painter, downArrow, (blue ? blueDownloadPen : redDownloadPen).color(), textPen,
+                     QPoint(r - 80, 21), formatBandwidth(newest.download >> 1));
 
     const quint64 top = scaleTop();
     painter.drawText(QPoint(5, 21), formatBandwidth(top));
