@@ -10,28 +10,10 @@ set -euo pipefail
 build="$(cd "${1:?usage: bench/client-under-load.sh <build folder> [seconds] [options...]}" && pwd)"
 seconds="${2:-10}"
 shift $(($# > 1 ? 2 : 1))
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$work/home/.config/Tavrin" "$work/run" "$work/tmp" && chmod 700 "$work/run"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run" \
-    TMPDIR="$work/tmp" QT_QPA_PLATFORM=xcb QT_XCB_GL_INTEGRATION=none
-unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+source "$(dirname "$0")/session.sh"
+mkdir -p "$work/home/.config/Tavrin"
 printf '[General]\nAutoLogin=true\nCreditentials=tzYyEhq3NjISGg==\n' \
     >"$work/home/.config/Tavrin/Tavrin.conf" # demo / demo
-
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>/dev/null &
-pids+=($!)
-while [ ! -s "$work/display" ]; do sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")"
-trayer --edge top --align right --widthtype request --height 24 >/dev/null 2>&1 &
-pids+=($!)
-"$build/tools/traywait" 20
 "$build/sim/tavrin-sim" --port 0 --connect-delay 10 "$@" >/dev/null 2>"$work/sim.err" &
 pids+=($!)
 sleep 0.5
