@@ -12,9 +12,14 @@ QString fontsFolderPath(const QString &workingFolder, const QString &programFold
     const QString local = QStringLiteral("Fonts");
     if (QFileInfo(QDir(workingFolder).filePath(local)).isDir())
         return local;
-    const QString installed = QDir::cleanPath(programFolder
-                                              + QLatin1String("/../share/tavrin-client/Fonts"));
-    return QFileInfo(installed).isDir() ? installed : local;
+    // Installed on Windows the folder lies beside the program, elsewhere in the data folder.
+    for (const QLatin1String installed :
+         {QLatin1String("/Fonts"), QLatin1String("/../share/tavrin-client/Fonts")}) {
+        const QString path = QDir::cleanPath(programFolder + installed);
+        if (QFileInfo(path).isDir())
+            return path;
+    }
+    return local;
 }
 
 static void printLines(FILE *out, const QByteArray &lines)

@@ -10,9 +10,9 @@
 #include <thread>
 
 // The folder whose fonts start-up registers: "Fonts" in the working folder when there is one,
-// as a program started from its own folder has; otherwise the installed data folder found from
-// the program's folder (<prefix>/bin/../share/tavrin-client/Fonts); "Fonts" again when neither
-// exists, which then registers nothing.
+// as a program started from its own folder has; otherwise the installed one found from the
+// program's folder: "Fonts" beside it (Windows), or <prefix>/bin/../share/tavrin-client/Fonts;
+// "Fonts" again when none exists, which then registers nothing.
 QString fontsFolderPath(const QString &workingFolder, const QString &programFolder);
 
 // The ids the font database gave the fonts registered at start-up, in registration order.

@@ -1,5 +1,7 @@
 #include "base/tavrinlog.h"
 
+#include "base/tavrinhomefolder.h"
+
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qdatetime.h>
 #include <QtCore/qdir.h>
@@ -33,7 +35,7 @@ QString logPathFor(bool besideProgram)
         path = program.absolutePath() + QLatin1Char('/') + program.completeBaseName()
                + QLatin1String(".log");
     } else {
-        path = QDir::homePath() + QLatin1Char('/') + QCoreApplication::applicationName()
+        path = tavrinHomeFolder() + QLatin1Char('/') + QCoreApplication::applicationName()
                + QLatin1String(".log");
     }
     return QDir::toNativeSeparators(path);

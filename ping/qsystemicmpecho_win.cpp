@@ -2,10 +2,13 @@
 
 #include <QtCore/qurl.h>
 
-#include <icmpapi.h>
-#include <iphlpapi.h>
+// Winsock's headers come before the ones that include windows.h.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include <iphlpapi.h>
+
+#include <icmpapi.h>
 
 // The first IPv4 address of the host (network byte order), 0 when there is none. Winsock has
 // been started by the program's start-up.

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs every Debian package that building, testing and demonstrating Tavrin Client needs,
 # when it is missing. Safe to run again. Needs root or sudo.
+#
+#   scripts/install-deps.sh             the Linux build
+#   scripts/install-deps.sh --windows   also the Windows cross build, Wine and the installer tools
 set -euo pipefail
 
 PACKAGES=(
@@ -30,6 +33,13 @@ PACKAGES=(
     # the accessibility bus a screen reader reads the window through
     at-spi2-core
 )
+if [ "${1:-}" = "--windows" ]; then
+    PACKAGES+=(
+        # the cross compilers (POSIX threads: std::thread), Wine to run what they build, the
+        # installer maker, and what fetching and unpacking Debian's source packages takes
+        g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine nsis dpkg-dev xz-utils
+    )
+fi
 
 missing=()
 for package in "${PACKAGES[@]}"; do

@@ -6,15 +6,23 @@ static const char entryName[] = "Tavrin Client";
 
 // The per-user list of programs started at log-on:
 // HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Run.
-static QSettings runKey()
+namespace {
+// Without fallbacks: the machine-wide list (HKEY_LOCAL_MACHINE) is not the user's choice.
+class RunKey : public QSettings
 {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Microsoft"),
-                     QStringLiteral("Windows\\CurrentVersion\\Run"));
-}
+public:
+    RunKey()
+        : QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Microsoft"),
+                    QStringLiteral("Windows\\CurrentVersion\\Run"))
+    {
+        setFallbacksEnabled(false);
+    }
+};
+} // namespace
 
 bool hasAutoStartEntry()
 {
-    const QSettings run = runKey();
+    const RunKey run;
     return run.contains(QLatin1String(entryName));
 }
 
@@ -22,15 +30,17 @@ bool writeAutoStartEntry(const QString &program)
 {
     if (program.isEmpty())
         return false;
-    QSettings run = runKey();
-    run.setValue(QLatin1String(entryName), program);
+    RunKey run;
+    // Quoted: the system splits an unquoted path at its first space, and would start
+    // C:\Program.exe for a program under C:\Program Files.
+    run.setValue(QLatin1String(entryName), QString(QLatin1Char('"') + program + QLatin1Char('"')));
     run.sync();
     return run.status() == QSettings::NoError;
 }
 
 bool removeAutoStartEntry()
 {
-    QSettings run = runKey();
+    RunKey run;
     run.remove(QLatin1String(entryName));
     run.sync();
     return run.status() == QSettings::NoError;

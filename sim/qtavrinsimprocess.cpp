@@ -89,7 +89,10 @@ void QTavrinSimProcess::process_readyReadStandardOutput()
     m_partialLine += m_process.readAllStandardOutput();
     int newline;
     while ((newline = m_partialLine.indexOf('\n')) >= 0) {
-        const QString line = QString::fromUtf8(m_partialLine.left(newline));
+        // A Windows program's standard output ends its lines with "\r\n".
+        const int end = newline > 0 && m_partialLine.at(newline - 1) == '\r' ? newline - 1
+                                                                             : newline;
+        const QString line = QString::fromUtf8(m_partialLine.left(end));
         m_partialLine.remove(0, newline + 1);
         m_lines.append(line);
         emit lineRead(line);

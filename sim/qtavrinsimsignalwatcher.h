@@ -5,9 +5,10 @@
 
 class QSocketNotifier;
 
-// Turns the requests to end the program (SIGINT and SIGTERM on Unix) into a Qt signal on the
-// thread that created the watcher, so that the program can close its sockets and remove the
-// local socket file before it ends. Only one watcher may exist at a time.
+// Turns the requests to end the program (SIGINT and SIGTERM on Unix; Ctrl+C, Ctrl+Break, the
+// console's closing and the WM_CLOSE that QProcess::terminate() posts on Windows) into a Qt
+// signal on the thread that created the watcher, so that the program can close its sockets and
+// remove the local socket file before it ends. Only one watcher may exist at a time.
 class QTavrinSimSignalWatcher : public QObject
 {
     Q_OBJECT
@@ -16,8 +17,6 @@ public:
     explicit QTavrinSimSignalWatcher(QObject *parent = nullptr);
     ~QTavrinSimSignalWatcher() override;
 
-    bool isWatching() const { return m_notifier != nullptr; }
-
 signals:
     void terminationRequested(int signalNumber);
 
@@ -25,7 +24,8 @@ private slots:
     void notifier_activated();
 
 private:
-    QSocketNotifier *m_notifier = nullptr;
+    QSocketNotifier *m_notifier = nullptr; // Unix
+    QObject *m_filter = nullptr;           // Windows
 };
 
 #endif // QTAVRINSIMSIGNALWATCHER_H

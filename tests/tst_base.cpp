@@ -17,7 +17,10 @@ class tst_Base : public QObject
 {
     Q_OBJECT
 
-    static QString homeLog() { return QDir::homePath() + QStringLiteral("/tavrin-client.log"); }
+    static QString homeLog()
+    {
+        return TavrinTestEnvironment::instance()->home() + QStringLiteral("/tavrin-client.log");
+    }
     static QString content(const QString &path)
     {
         QFile file(path);
@@ -60,7 +63,7 @@ private slots:
     {
         const QString beside = QCoreApplication::applicationDirPath() + "/tst_base.log";
         const QString root = TavrinTestEnvironment::instance()->root();
-        const QByteArray home = qgetenv("HOME");
+        const QByteArray home = qgetenv(TavrinTestEnvironment::homeVariable());
         QFile::remove(homeLog());
         setLogOptions(Debug, true);
         writeLog(QStringLiteral("beside"), Error);
@@ -70,12 +73,12 @@ private slots:
         // A folder that cannot take the file loses the line, and nothing else.
         QVERIFY(QDir().mkpath(root + "/blocked/tavrin-client.log"));
         for (const QString &folder : QStringList{root + "/missing", "/proc", root + "/blocked"}) {
-            qputenv("HOME", folder.toLocal8Bit());
+            qputenv(TavrinTestEnvironment::homeVariable(), folder.toLocal8Bit());
             setLogOptions(Debug, false);
             writeLog(QStringLiteral("lost"), Critical);
             QVERIFY2(!QFileInfo(folder + "/tavrin-client.log").isFile(), qPrintable(folder));
         }
-        qputenv("HOME", home);
+        qputenv(TavrinTestEnvironment::homeVariable(), home);
         setLogOptions(Debug, false);
         writeLog(QStringLiteral("home"), Warning);
         writeLog(QStringLiteral("home again"), Debug);

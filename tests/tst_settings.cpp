@@ -1,78 +1,35 @@
-// The settings store and the log-on start entry, inside the test's own XDG_CONFIG_HOME.
+// The settings store, inside the test's own XDG_CONFIG_HOME or HKEY_CURRENT_USER.
 
 #include "base/tavrindeployment.h"
 #include "service/tavrincredentials.h"
-#include "settings/qvpnautostart.h"
 #include "settings/qvpnclientsettings.h"
 #include "tavrintestenvironment.h"
+#include "tavrintestplatform.h"
 
 #include <QtCore/qdir.h>
-#include <QtCore/qprocess.h>
-#include <QtCore/qsettings.h>
 #include <QtTest/qtest.h>
-
-#include <sys/stat.h>
 
 class tst_Settings : public QObject
 {
     Q_OBJECT
 
-    static QString config(const char *path)
-    {
-        return TavrinTestEnvironment::instance()->configHome() + QLatin1String(path);
-    }
-    static QByteArray read(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    // The permission bits of a file or folder, -1 when it is missing.
-    static int mode(const QString &path)
-    {
-        struct stat info;
-        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777)
-                                                                       : -1;
-    }
-    // What desktop-file-validate has to say about a file: nothing when it is valid.
-    static QString complaints(const QString &path)
-    {
-        QProcess validator;
-        validator.setProcessChannelMode(QProcess::MergedChannels);
-        validator.start(QStringLiteral("desktop-file-validate"), {path});
-        const bool finished = validator.waitForFinished(60000);
-        const QString output = QString::fromLocal8Bit(validator.readAll());
-        return finished && validator.exitCode() == 0 ? output : "failed: " + output;
-    }
-
 private slots:
-    void init()
-    {
-        ::umask(022); // so that only the program itself can keep the store private
-        QDir(config("/Tavrin")).removeRecursively();
-        QDir(config("/autostart")).removeRecursively();
-    }
+    void init() { TavrinTestPlatform::clearSettings(); }
 
     // On disk when each call returns, under the keys that earlier versions wrote, for the user
     // alone: the credentials as their credential text, never the password itself.
     void store()
     {
-        const QString store = config("/Tavrin/Tavrin.conf");
         QVERIFY(!QVPNClientSettings::getAutoLogin() && !QVPNClientSettings::isAutoStart());
-        QVERIFY(!QFile::exists(store)); // reading creates nothing
+        QCOMPARE(TavrinTestPlatform::storedSettings(), QStringList()); // reading creates nothing
         const VPNServer france{"France", "FR", "fr.tavrin.invalid"};
         const QString password = QStringLiteral("s\u00e9cret");
         QVPNClientSettings::setConnection(france);
         QVPNClientSettings::setCredentials("user", password);
         QVPNClientSettings::setFavoriteServers("France,Japan");
         QVPNClientSettings::setAutoLogin(true);
-        QCOMPARE(mode(store), 0600);
-        QCOMPARE(mode(config("/Tavrin")), 0700);
-        const QSettings file(store, QSettings::IniFormat);
-        QStringList stored;
-        for (const QString &key : file.allKeys())
-            stored << key + '=' + file.value(key).toString();
-        stored.sort();
-        QCOMPARE(stored,
+        QCOMPARE(TavrinTestPlatform::storeAccessProblem(), QString());
+        QCOMPARE(TavrinTestPlatform::storedSettings(),
                  QStringList(
                          {"AutoLogin=true", "Connection Code=FR",
                           "Connection Hostname=fr.tavrin.invalid", "Connection Name=France",
@@ -80,82 +37,16 @@ private slots:
                           "FavoriteServers=France,Japan"}));
         // A pair too long for the credential text keeps the stored one; one write keeps the rest,
         // and closes a store left open to others again.
-        QVERIFY(QFile::setPermissions(store,
-                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        QVERIFY(TavrinTestPlatform::openStoreToOthers());
         QVPNClientSettings::setCredentials(QString(256, 'u'), "p");
         QVPNClientSettings::setAutoLogin(false);
-        QCOMPARE(mode(store), 0600);
+        QCOMPARE(TavrinTestPlatform::storeAccessProblem(), QString());
         QStringList credentials{"", ""};
         QVERIFY(QVPNClientSettings::getCredentials(credentials[0], credentials[1]));
         QCOMPARE(credentials, QStringList({"user", password}));
         QCOMPARE(QVPNClientSettings::getConnection(), france);
         QCOMPARE(QVPNClientSettings::getFavoriteServers(), QStringLiteral("France,Japan"));
         QVERIFY(!QVPNClientSettings::getAutoLogin());
-    }
-
-    void autoStartEntry_data()
-    {
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<QString>("exec"); // the Exec value: quoted, then escaped as a string
-        const QString self = QCoreApplication::applicationFilePath();
-        QTest::newRow("this program") << self << QString('"' + self + '"');
-        QTest::newRow("quote, backtick, dollar, backslash") << "/a\"b`c$d\\e"
-                                                            << "\"/a\\\\\"b\\\\`c\\\\$d\\\\\\\\e\"";
-        QTest::newRow("percent, line end, tab") << "/a%b%f\nc\td"
-                                                << "\"/a%%b%%f\\nc\\td\"";
-        QTest::newRow("non-ASCII") << QStringLiteral("/home/j\u00fcrgen/\u7a0b\u5e8f")
-                                   << QStringLiteral("\"/home/j\u00fcrgen/\u7a0b\u5e8f\"");
-    }
-
-    void autoStartEntry()
-    {
-        QFETCH(QString, program);
-        QFETCH(QString, exec);
-        const QString entry = config("/autostart/tavrin-client.desktop");
-        const QString other = config("/autostart/other.desktop");
-        QVERIFY(QDir().mkpath(config("/autostart")) && QFile(other).open(QIODevice::WriteOnly));
-        if (program == QCoreApplication::applicationFilePath())
-            QVPNClientSettings::setAutoStart(true);
-        else
-            QVERIFY(writeAutoStartEntry(program));
-        QVERIFY(QVPNClientSettings::isAutoStart());
-        const QByteArray content = read(entry);
-        QVERIFY2(content.startsWith("[Desktop Entry]\n")
-                         && content.contains("\nExec=" + exec.toUtf8() + " --autostart\n"),
-                 content.constData());
-        QCOMPARE(complaints(entry), QString());
-        QVPNClientSettings::setAutoStart(false);
-        QVERIFY(!QVPNClientSettings::isAutoStart() && !QFile::exists(entry));
-        QVERIFY(QFile::exists(other)); // other programs' entries stay
-    }
-
-    // Desktops' start-up tools turn an entry off in place; the box then shows off, and turning
-    // it on again writes a working entry.
-    void autoStartEntryTurnedOff_data()
-    {
-        QTest::addColumn<QByteArray>("lines");
-        QTest::addColumn<bool>("enabled");
-        QTest::newRow("hidden") << QByteArray("Hidden=true\n") << false;
-        QTest::newRow("turned off") << QByteArray("X-GNOME-Autostart-enabled = false\n") << false;
-        QTest::newRow("turned on") << QByteArray("X-GNOME-Autostart-enabled=true\n") << true;
-        QTest::newRow("not hidden") << QByteArray("Hidden=false\n") << true;
-        QTest::newRow("in another group")
-                << QByteArray("[Desktop Action quit]\nName=Quit\nHidden=true\n") << true;
-    }
-
-    void autoStartEntryTurnedOff()
-    {
-        QFETCH(QByteArray, lines);
-        QFETCH(bool, enabled);
-        const QString entry = config("/autostart/tavrin-client.desktop");
-        QVPNClientSettings::setAutoStart(true);
-        QFile file(entry);
-        QVERIFY(file.open(QIODevice::Append) && file.write(lines) == lines.size());
-        file.close();
-        QCOMPARE(QVPNClientSettings::isAutoStart(), enabled);
-        QVPNClientSettings::setAutoStart(true);
-        QVERIFY(QVPNClientSettings::isAutoStart());
-        QVERIFY(!read(entry).contains("Hidden") && !read(entry).contains("X-GNOME"));
     }
 };
 

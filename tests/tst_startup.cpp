@@ -43,7 +43,8 @@ private slots:
         // An owner that died leaves its lock behind, naming a process that is gone (no process
         // ever has the largest id).
         QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("2147483647\n") == 11 && file.flush());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("2147483647\n") == 11);
+        file.close(); // a file still open cannot be removed on Windows
         // Taken over, after folders that cannot hold a lock: below a file, read-only.
         const QtInstanceLock taken = takeInstanceLock({path + "/x", "/proc", dir.path()}, name);
         QVERIFY(!taken.heldElsewhere && taken.lock && taken.path == path);

@@ -5,6 +5,7 @@
 #include "service/tavrinframe.h"
 #include "tavrintestdesktop.h"
 #include "tavrintestenvironment.h"
+#include "tavrintestplatform.h"
 
 #include <QtTest/QtTest>
 #include <QtWidgets/QtWidgets>
@@ -20,7 +21,7 @@ private slots:
 void tst_Translations::germanWindow()
 {
     QVERIFY(registerFonts(TavrinTestEnvironment::buildDir() + "/Fonts", stdout));
-    qputenv("LANGUAGE", "de");
+    TavrinTestPlatform::chooseLanguage("de");
     QCOMPARE(installTavrinTranslations(qApp), QStringLiteral("de"));
     QCOMPARE(QMessageBox().addButton(QMessageBox::Cancel)->text(), QStringLiteral("Abbrechen"));
 

@@ -80,7 +80,14 @@ struct Lookup : QPublicAddressLookup
 // the folder: ca.pem, server.pem and server.key.
 bool makeCertificates(const QString &folder)
 {
-    const QString request = "req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 1 ";
+    // A configuration of its own: a cross-built openssl has no system one.
+    QFile config(folder + "/openssl.cnf");
+    if (!config.open(QIODevice::WriteOnly)
+        || config.write("[req]\ndistinguished_name = dn\n[dn]\n") < 0)
+        return false;
+    config.close();
+    const QString request = "req -config openssl.cnf -x509 -newkey ec -pkeyopt "
+                            "ec_paramgen_curve:P-256 -nodes -days 1 ";
     const QString server = "-keyout server.key -out server.pem -subj /CN=127.0.0.1 -CA ca.pem "
                            "-CAkey ca.key -addext subjectAltName=IP:127.0.0.1 "
                            "-addext basicConstraints=CA:FALSE";

@@ -447,6 +447,11 @@ function appIcon() {
         writeOutput(file, image.asPng(), { resource: false });
         appIconAliases.push([`app/${appIconName}-${size}.png`, file]);
     }
+    // The Windows program's own icon (its file, the Start menu, the installer), every size
+    // Explorer and the task bar ask for.
+    const icoImages = [16, 20, 24, 32, 40, 48, 64, 256].map(
+            (size) => new Resvg(svg, { fitTo: { mode: 'width', value: size } }).render());
+    writeOutput(`icons/${appIconName}.ico`, icoFile(icoImages), { resource: false });
 }
 
 // ---------------------------------------------------------------------------------------------

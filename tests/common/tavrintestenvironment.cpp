@@ -8,32 +8,23 @@
 #ifndef TAVRIN_TEST_SOURCE_DIR
 #define TAVRIN_TEST_SOURCE_DIR ""
 #endif
+#ifndef TAVRIN_TEST_EXE_SUFFIX
+#define TAVRIN_TEST_EXE_SUFFIX ""
+#endif
 
 static TavrinTestEnvironment *s_instance = nullptr;
-
-static QString makeFolder(const QString &path)
-{
-    QDir().mkpath(path);
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path;
-}
 
 TavrinTestEnvironment::TavrinTestEnvironment()
     : m_dir(QDir::tempPath() + QStringLiteral("/tavrin-test-XXXXXX"))
 {
     Q_ASSERT(m_dir.isValid());
-    qputenv("HOME", makeFolder(home()).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", makeFolder(configHome()).toLocal8Bit());
-    qputenv("XDG_DATA_HOME",
-            makeFolder(root() + QStringLiteral("/home/.local/share")).toLocal8Bit());
-    qputenv("XDG_CACHE_HOME", makeFolder(root() + QStringLiteral("/home/.cache")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", makeFolder(runtimeDir()).toLocal8Bit());
-    qputenv("TMPDIR", makeFolder(tempDir()).toLocal8Bit());
+    isolate();
     s_instance = this;
 }
 
 TavrinTestEnvironment::~TavrinTestEnvironment()
 {
+    restore();
     s_instance = nullptr;
 }
 
@@ -71,13 +62,13 @@ QString TavrinTestEnvironment::artifactDir()
 
 QString TavrinTestEnvironment::simProgram()
 {
-    const QString path = buildDir() + QStringLiteral("/sim/tavrin-sim");
+    const QString path = buildDir() + QStringLiteral("/sim/tavrin-sim" TAVRIN_TEST_EXE_SUFFIX);
     return QFile::exists(path) ? path : QString();
 }
 
 QString TavrinTestEnvironment::clientProgram()
 {
-    const QString path = buildDir() + QStringLiteral("/app/tavrin-client");
+    const QString path = buildDir() + QStringLiteral("/app/tavrin-client" TAVRIN_TEST_EXE_SUFFIX);
     return QFile::exists(path) ? path : QString();
 }
 

@@ -8,9 +8,13 @@
 
 #include <QtGui/qguiapplication.h>
 
-// Points HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME, XDG_RUNTIME_DIR and TMPDIR at
-// folders inside one fresh temporary folder, so that a test never touches the real user's
-// files or sockets. Constructed before the application object (see TAVRIN_TEST_MAIN).
+// Keeps a test away from the real user's files, sockets and settings, constructed before the
+// application object (see TAVRIN_TEST_MAIN). On Unix it points HOME, XDG_CONFIG_HOME,
+// XDG_DATA_HOME, XDG_CACHE_HOME, XDG_RUNTIME_DIR and TMPDIR at folders inside one fresh
+// temporary folder. On Windows it points TMP, TEMP and USERPROFILE there, and HKEY_CURRENT_USER
+// at a fresh key of its own for the whole process (removed at the end); what Qt takes for the
+// home folder stays the profile's, which the Windows tests only run in inside a private Wine
+// prefix.
 class TavrinTestEnvironment
 {
 public:
@@ -24,6 +28,8 @@ public:
     QString configHome() const;
     QString runtimeDir() const;
     QString tempDir() const;
+    // The variable that names the home folder: HOME, or USERPROFILE on Windows.
+    static const char *homeVariable();
 
     // Where a test writes files for a person to look at (PNG renderings, screenshots).
     static QString artifactDir();
@@ -32,8 +38,13 @@ public:
     static QString clientProgram();
     static QString sourceDir();
     static QString buildDir();
+    // Windows: the registry key that the process sees as HKEY_CURRENT_USER, in full.
+    static QString registryRoot();
 
 private:
+    void isolate();
+    void restore();
+
     QTemporaryDir m_dir;
 };
 
