@@ -19,6 +19,10 @@ bool allTaken(QLocalSocket *socket);
 // Windows (where the program takes the system's user interface language).
 void chooseLanguage(const QString &language);
 
+// Whether a local server of that name listens (Unix: its socket file is in the test's
+// temporary folder; Windows: its pipe exists).
+bool localServerExists(const QString &name);
+
 // Why the system's ICMP echo cannot run here; empty when it can.
 QString systemEchoUnavailable();
 
