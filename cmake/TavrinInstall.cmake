@@ -24,7 +24,8 @@ install(FILES ${TAVRIN_DESKTOP_DIR}/tavrin-client.desktop
 install(FILES ${TAVRIN_DESKTOP_DIR}/invalid.tavrin.client.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/icons/
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons
+        PATTERN "*.ico" EXCLUDE) # the Windows program's icon, compiled into its .exe
 install(FILES ${TAVRIN_DESKTOP_DIR}/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavrin-client)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/licenses/
