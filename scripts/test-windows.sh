@@ -45,3 +45,46 @@ export DISPLAY=:97
 
 echo "=== test $build"
 (cd "$build" && ctest --output-on-failure -j "$jobs")
+
+# The installer: a silent install into a fresh prefix, the installed program started with
+# nothing but its own folder (no WINEPATH) against the Windows stand-in, then a silent uninstall
+# that removes the log-on entry and leaves the user's settings.
+echo "=== installer in a fresh prefix"
+export WINEPREFIX="$build/wine-install-prefix"
+rm -rf "$WINEPREFIX"
+wineboot -i >/dev/null 2>&1
+wine "$(ls "$build"/tavrin-client-*-win64.exe)" /S
+wineserver -w
+folder="$WINEPREFIX/drive_c/Program Files/Tavrin Client"
+for file in tavrin-client.exe Uninstall.exe qt.conf platforms/qwindows.dll Fonts/Roboto-Regular.ttf; do
+    [ -f "$folder/$file" ] || { echo "installer: $file is missing" >&2; exit 1; }
+done
+find "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu" -name "Tavrin Client.lnk" \
+    | grep -q . || { echo "installer: no Start menu entry" >&2; exit 1; }
+# The stand-in finds its DLLs where the tests do (their WINEPATH, as CTest has it).
+dllPath="$(grep -o 'WINEPATH=[^"]*WINEDEBUG' "$build/tests/CTestTestfile.cmake" | head -n 1 \
+    | tr -s '\\' | sed 's/^WINEPATH=//; s/;WINEDEBUG$//; s/\\;/;/g')"
+simLog="$build/installed-sim.log"
+WINEPATH="$dllPath" wine "$build/sim/tavrin-sim.exe" --port 0 >"$simLog" 2>&1 &
+sim=$!
+for _ in $(seq 100); do grep -q "client environment" "$simLog" && break; sleep 0.2; done
+api="$(sed -n 's/.*client environment: TAVRIN_API_HOST=//p' "$simLog")"
+TAVRIN_API_HOST="$api" wine "C:\\Program Files\\Tavrin Client\\tavrin-client.exe" &
+client=$!
+for _ in $(seq 300); do grep -q "HTTP GET /get_list/.* 200" "$simLog" && break; sleep 0.2; done
+grep -q "SVC CLIENT session=1 connected" "$simLog" && grep -q "HTTP GET /get_list/.* 200" "$simLog" \
+    || { echo "installer: the installed program did not reach the service and the web API" >&2
+         cat "$simLog" >&2; exit 1; }
+kill "$client" "$sim" 2>/dev/null || true
+wineserver -k >/dev/null 2>&1 || true
+run='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+wine reg add "$run" /v "Tavrin Client" /d "\"C:\\Program Files\\Tavrin Client\\tavrin-client.exe\"" /f >/dev/null
+wine reg add 'HKCU\Software\Tavrin' /v AutoLogin /d true /f >/dev/null
+wine "C:\\Program Files\\Tavrin Client\\Uninstall.exe" /S
+wineserver -w
+! wine reg query "$run" /v "Tavrin Client" >/dev/null 2>&1 \
+    || { echo "installer: the uninstaller left the log-on entry" >&2; exit 1; }
+wine reg query 'HKCU\Software\Tavrin' /v AutoLogin >/dev/null 2>&1 \
+    || { echo "installer: the uninstaller removed the user's settings" >&2; exit 1; }
+[ ! -e "$folder/tavrin-client.exe" ] || { echo "installer: the program is still there" >&2; exit 1; }
+echo "=== Windows suite passed"
