@@ -46,7 +46,8 @@ void TavrinTestEnvironment::restore()
 
 QString TavrinTestEnvironment::registryRoot()
 {
-    return QStringLiteral("HKEY_CURRENT_USER\\Software\\Tavrin Tests\\") + s_testKeyName;
+    return QStringLiteral("HKEY_CURRENT_USER\\") + QString::fromWCharArray(testKeysPath)
+           + QLatin1Char('\\') + s_testKeyName;
 }
 
 const char *TavrinTestEnvironment::homeVariable()

@@ -23,12 +23,12 @@ bool TavrinTestPlatform::localServerExists(const QString &name)
            || GetLastError() != ERROR_FILE_NOT_FOUND;
 }
 
-// IcmpSendEcho needs no privilege.
 void TavrinTestPlatform::chooseLanguage(const QString &language)
 {
     QLocale::setDefault(QLocale(language));
 }
 
+// IcmpSendEcho needs no privilege.
 QString TavrinTestPlatform::systemEchoUnavailable()
 {
     return QString();
