@@ -22,9 +22,6 @@ static void logStart(const QTavrinSimOptions &options, const QTavrinSim &sim)
     for (const QTavrinSimAccount &account : options.accounts)
         simLog("SIM",
                QStringLiteral("account %1 password %2").arg(account.username, account.password));
-    if (options.hasStoredCredentials)
-        simLog("SIM",
-               QStringLiteral("stored credentials for %1").arg(options.storedCredentials.username));
     simLog("SIM", QStringLiteral("%1 known hosts").arg(sim.knownHosts().size()));
 }
 

@@ -17,14 +17,10 @@ const IntegerOption integerOptions[] = {
         {"disconnect-delay", &QTavrinSimOptions::disconnectDelay, 0, 600000},
         {"retry-delay", &QTavrinSimOptions::retryDelay, 0, 600000},
         {"bandwidth-interval", &QTavrinSimOptions::bandwidthInterval, 1, 600000},
-        {"close-after-seconds", &QTavrinSimOptions::closeAfterSeconds, 0, 86400},
-        {"close-after-sent", &QTavrinSimOptions::closeAfterSent, 0, 1000000},
         {"close-after-received", &QTavrinSimOptions::closeAfterReceived, 0, 1000000},
         {"spontaneous-timeout", &QTavrinSimOptions::spontaneousTimeout, 0, 86400},
-        {"bandwidth-reset", &QTavrinSimOptions::bandwidthResetAfter, 0, 1000000},
         {"port", &QTavrinSimOptions::port, 0, 65535},
         {"ip-fail", &QTavrinSimOptions::ipFailures, 0, 1000000},
-        {"http-delay", &QTavrinSimOptions::httpDelay, 0, 600000},
 };
 
 QList<QCommandLineOption> optionList()
@@ -40,10 +36,6 @@ QList<QCommandLineOption> optionList()
              QStringLiteral(
                      "An account the service accepts; may be repeated. Without any, the demo "
                      "account demo:demo is accepted. The user name ends at the first colon."),
-             QStringLiteral("user:password")},
-            {QStringLiteral("stored"),
-             QStringLiteral("Credentials the service holds and sends back on a credentials request "
-                            "(default: none, the request gets no reply)."),
              QStringLiteral("user:password")},
             {QStringLiteral("connect-delay"),
              QStringLiteral(
@@ -63,32 +55,16 @@ QList<QCommandLineOption> optionList()
                      .arg(number(d.bandwidthInterval)),
              QStringLiteral("ms")},
             {QStringLiteral("seed"),
-             QStringLiteral("Seed of the traffic pattern and of the fragment sizes (default %1).")
-                     .arg(d.seed),
-             QStringLiteral("n")},
-            {QStringLiteral("close-after-seconds"),
-             QStringLiteral("Failure: close each client's socket this long after it connected."),
-             QStringLiteral("s")},
-            {QStringLiteral("close-after-sent"),
-             QStringLiteral(
-                     "Failure: close each client's socket once its Nth frame has been sent."),
+             QStringLiteral("Seed of the traffic pattern (default %1).").arg(d.seed),
              QStringLiteral("n")},
             {QStringLiteral("close-after-received"),
              QStringLiteral("Failure: close each client's socket once its Nth frame has been "
                             "received and answered."),
              QStringLiteral("n")},
-            {QStringLiteral("fragment"),
-             QStringLiteral("Failure: split every outgoing frame into writes of 1 to 3 bytes.")},
-            {QStringLiteral("malformed"),
-             QStringLiteral("Failure: send a malformed frame before every good one.")},
             {QStringLiteral("spontaneous-timeout"),
              QStringLiteral("Failure: report Timeout this long after each Connected, then connect "
                             "again."),
              QStringLiteral("s")},
-            {QStringLiteral("bandwidth-reset"),
-             QStringLiteral("Failure: the running bandwidth totals start again from zero at the "
-                            "Nth sample of a session."),
-             QStringLiteral("n")},
             {QStringLiteral("port"),
              QStringLiteral("Web API port on 127.0.0.1; 0 picks a free one (default %1). The first "
                             "line of output is always \"PORT <n>\".")
@@ -117,9 +93,6 @@ QList<QCommandLineOption> optionList()
             {QStringLiteral("ip-fail"),
              QStringLiteral("Failure: answer the first N public address requests with HTTP 500."),
              QStringLiteral("n")},
-            {QStringLiteral("http-delay"),
-             QStringLiteral("Failure: delay every HTTP answer by this long (default 0)."),
-             QStringLiteral("ms")},
     };
 }
 
@@ -208,13 +181,6 @@ bool parseSimOptions(const QStringList &arguments, QTavrinSimOptions *options, Q
     }
     if (result.accounts.isEmpty())
         result.accounts.append(simDemoAccount());
-    if (parser.isSet(QStringLiteral("stored"))) {
-        if (!parseAccount(parser.value(QStringLiteral("stored")), &result.storedCredentials)) {
-            *errorText = QStringLiteral("--stored takes user:password, both non-empty");
-            return false;
-        }
-        result.hasStoredCredentials = true;
-    }
     if (parser.isSet(QStringLiteral("socket-name"))) {
         result.socketName = parser.value(QStringLiteral("socket-name"));
         if (result.socketName.isEmpty()) {
@@ -229,8 +195,6 @@ bool parseSimOptions(const QStringList &arguments, QTavrinSimOptions *options, Q
         return false;
     }
     result.listFile = parser.value(QStringLiteral("list-file"));
-    result.fragment = parser.isSet(QStringLiteral("fragment"));
-    result.malformed = parser.isSet(QStringLiteral("malformed"));
     if (parser.isSet(QStringLiteral("list-body"))
         && !parseChoice(parser.value(QStringLiteral("list-body")),
                         {QStringLiteral("normal"), QStringLiteral("empty"), QStringLiteral("array"),

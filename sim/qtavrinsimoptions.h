@@ -30,9 +30,7 @@ struct QTavrinSimOptions
 {
     // Local socket side.
     QString socketName = QStringLiteral("Tavrin");
-    QList<QTavrinSimAccount> accounts;   // the demo account when none is given
-    QTavrinSimAccount storedCredentials; // sent back on a credentials request when set
-    bool hasStoredCredentials = false;
+    QList<QTavrinSimAccount> accounts; // the demo account when none is given
     int connectDelay = 1500;
     int disconnectDelay = 300;
     int retryDelay = 2000;
@@ -40,13 +38,8 @@ struct QTavrinSimOptions
     quint32 seed = 1;
 
     // Failure injection on the local socket side.
-    int closeAfterSeconds = 0;
-    int closeAfterSent = 0;
     int closeAfterReceived = 0;
-    bool fragment = false;
-    bool malformed = false;
-    int spontaneousTimeout = 0;  // seconds after Connected
-    int bandwidthResetAfter = 0; // samples
+    int spontaneousTimeout = 0; // seconds after Connected
 
     // Web API side.
     int port = 8377;
@@ -54,7 +47,6 @@ struct QTavrinSimOptions
     QTavrinSimListBody listBody = QTavrinSimListBody::Normal;
     QTavrinSimIpBody ipBody = QTavrinSimIpBody::Normal;
     int ipFailures = 0;
-    int httpDelay = 0;
     // HTTPS with this certificate and key (PEM files) when both are set; plain HTTP otherwise.
     QString tlsCertificate;
     QString tlsKey;

@@ -168,12 +168,8 @@ void QTavrinSimTunnel::handleAbortRequest()
 
 void QTavrinSimTunnel::handleCredentialsRequest()
 {
-    if (!m_options.hasStoredCredentials) {
-        log(QStringLiteral("no stored credentials: credentials request not answered"));
-        return;
-    }
-    const QTavrinSimAccount &stored = m_options.storedCredentials;
-    emit frameReady(buildCredentialsReplyFrame(encodeUserPass(stored.username, stored.password)));
+    // The service holds no credentials of its own: the request is not answered.
+    log(QStringLiteral("no stored credentials: credentials request not answered"));
 }
 
 void QTavrinSimTunnel::enterState(State state, int nextStepDelay)
@@ -240,12 +236,6 @@ void QTavrinSimTunnel::bandwidthTimer_timeout()
     quint32 download = 0;
     quint32 upload = 0;
     nextTraffic(&m_random, &m_phase, m_options.bandwidthInterval, &download, &upload);
-    ++m_samples;
-    if (m_samples == m_options.bandwidthResetAfter) {
-        log(QStringLiteral("bandwidth counters reset"));
-        m_download = 0;
-        m_upload = 0;
-    }
     m_download += download;
     m_upload += upload;
     log(QStringLiteral("bandwidth download=%1 upload=%2").arg(m_download).arg(m_upload));

@@ -82,7 +82,6 @@ private:
     bool m_up = false;
     quint32 m_download = 0;
     quint32 m_upload = 0;
-    int m_samples = 0;
     double m_phase = 0;
 };
 

@@ -108,19 +108,6 @@ bool QTavrinSimWebApi::checkKey(const httplib::Request &request, httplib::Respon
     return false;
 }
 
-void QTavrinSimWebApi::delayAnswer(const httplib::Request &request)
-{
-    if (m_options.httpDelay <= 0)
-        return;
-    simLog("HTTP", QStringLiteral("DELAY %1 %2 %3 ms")
-                           .arg(QString::fromStdString(request.method),
-                                QString::fromStdString(request.path))
-                           .arg(m_options.httpDelay));
-    std::unique_lock<std::mutex> locker(m_delayMutex);
-    m_delayWake.wait_for(locker, std::chrono::milliseconds(m_options.httpDelay),
-                         [this] { return m_stopping; });
-}
-
 // A JSON answer that never ends: as fast as the client reads it, or a byte every tenth of a
 // second. It stops when the client goes or the web API stops.
 void QTavrinSimWebApi::sendForever(httplib::Response &response, bool trickle)
@@ -146,7 +133,6 @@ void QTavrinSimWebApi::sendForever(httplib::Response &response, bool trickle)
 
 void QTavrinSimWebApi::answerList(const httplib::Request &request, httplib::Response &response)
 {
-    delayAnswer(request);
     if (!checkKey(request, response))
         return;
     switch (m_options.listBody) {
@@ -172,7 +158,6 @@ void QTavrinSimWebApi::answerList(const httplib::Request &request, httplib::Resp
 
 void QTavrinSimWebApi::answerIp(const httplib::Request &request, httplib::Response &response)
 {
-    delayAnswer(request);
     if (!checkKey(request, response))
         return;
     if (++m_ipRequests <= m_options.ipFailures) {

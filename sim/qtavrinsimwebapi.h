@@ -42,14 +42,13 @@ public:
 
     // Starts answering on a thread of its own.
     void start();
-    // Stops answering, cuts short any delayed answer and waits for the thread.
+    // Stops answering, ends any answer that never ends and waits for the thread.
     void stop();
 
 private:
     void answerList(const httplib::Request &request, httplib::Response &response);
     void answerIp(const httplib::Request &request, httplib::Response &response);
     bool checkKey(const httplib::Request &request, httplib::Response &response) const;
-    void delayAnswer(const httplib::Request &request);
     void sendForever(httplib::Response &response, bool trickle);
 
     QTavrinSimOptions m_options;
