@@ -4,7 +4,6 @@
 #include "service/qtavrinserviceconnection.h"
 #include "service/tavrincredentials.h"
 #include "service/tavrinservicepeer.h"
-#include "tavrinsignalrecorder.h"
 #include "tavrintestdesktop.h"
 #include "tavrintestenvironment.h"
 #include "tavrintestplatform.h"
@@ -17,7 +16,6 @@
 
 namespace {
 
-const int Patience = 20000; // reached only when something is broken
 const QString notOpen = QStringLiteral("error TavrinServiceConnection is not open for method ");
 
 // Runs the event loop until done() holds; unlike QTest::qWaitFor without a 10 ms nap per pass.
@@ -62,6 +60,38 @@ struct Service : QObject
     }
 };
 
+// What a service connection raises, one short line per signal, in order.
+struct Recorder : QStringList
+{
+    QObject context; // the connections end with the recorder
+    explicit Recorder(QTavrinServiceConnection *c)
+    {
+        using C = QTavrinServiceConnection;
+        const auto add = [this](const QString &line) { append(line); };
+        QObject::connect(c, &C::credentials, &context, [add](const QByteArray &text) {
+            add("credentials " + QString::fromLatin1(text));
+        });
+        QObject::connect(c, &C::notifyStatusChange, &context,
+                         [add](char state) { add(QStringLiteral("state %1").arg(quint8(state))); });
+        QObject::connect(c, &C::assignedIP, &context,
+                         [add](const QByteArray &ip) { add("ip " + QString::fromLatin1(ip)); });
+        QObject::connect(c, &C::startTime, &context,
+                         [add](uint time) { add(QStringLiteral("start %1").arg(time)); });
+        QObject::connect(c, &C::updateBandwidth, &context, [add](uchar type, uint down, uint up) {
+            add(QStringLiteral("bandwidth %1 %2 %3").arg(type).arg(down).arg(up));
+        });
+        QObject::connect(c, &C::loginFailed, &context,
+                         [add] { add(QStringLiteral("login failed")); });
+        QObject::connect(c, &C::error, &context,
+                         [add](const QString &text) { add("error " + text); });
+    }
+};
+
+QString lastLogEntry()
+{
+    return TavrinTestEnvironment::logEntries().value(TavrinTestEnvironment::logEntries().size() - 1);
+}
+
 } // namespace
 
 class tst_Service : public QObject
@@ -69,13 +99,6 @@ class tst_Service : public QObject
     Q_OBJECT
 
     static QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
-    // The last line of the log without its time stamp: "Warning: text".
-    static QString lastLogEntry()
-    {
-        QFile file(TavrinTestEnvironment::instance()->home() + QStringLiteral("/tavrin-client.log"));
-        file.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(file.readAll()).section("\r\n", -2, -2).mid(26);
-    }
 
     // A session's frames and the signals they raise (malformed, short or unread ones: none).
     // Every run through it raises the same, as its first bandwidth type differs from its last.
@@ -174,18 +197,18 @@ private slots:
         if (oneFramePerTurn)
             connection.setReadTurn(0);
         QVERIFY(service.accept(&connection));
-        TavrinSignalRecorder recorder(&connection);
+        Recorder recorder(&connection);
         // Hands the stream over cut at the given offsets; returns the signals it raised. A busy
         // machine may leave the last frames to a later turn: the run lasts until they are in.
         const auto run = [&](QVector<int> cuts) {
-            recorder.lines.clear();
+            recorder.clear();
             cuts << stream.size();
             for (int i = 0, from = 0; i < cuts.size(); from = cuts.at(i++)) {
                 if (!service.deliver(stream.mid(from, cuts.at(i) - from)))
                     return QStringList{"not delivered"};
             }
-            waitUntil([&] { return recorder.lines.size() >= expected.size(); });
-            return recorder.lines;
+            waitUntil([&] { return recorder.size() >= expected.size(); });
+            return QStringList(recorder);
         };
         QVector<int> everyByte;
         for (int cut = 0; cut < stream.size(); ++cut) { // 0: all at once
@@ -277,7 +300,7 @@ private slots:
         Service service;
         QTavrinServiceConnection connection;
         QVERIFY(!linkUp || service.accept(&connection));
-        TavrinSignalRecorder recorder(&connection);
+        Recorder recorder(&connection);
         bool sent = false;
         if (connect.isEmpty())
             QVERIFY(QMetaObject::invokeMethod(&connection, QTest::currentDataTag(),
@@ -285,7 +308,7 @@ private slots:
         else
             sent = connection.sendConnectToVPNRequest(connect.at(0), connect.at(1), connect.at(2));
         QCOMPARE(sent, error.isEmpty());
-        QCOMPARE(recorder.lines.join(""), error);
+        QCOMPARE(recorder.join(""), error);
         if (!sent) { // logged, and nothing went out: the next request is the first one
             QCOMPARE(lastLogEntry(), QString("Warning: " + error.mid(6)));
             QCOMPARE(connection.sendCredentialsRequest(), linkUp);
@@ -301,13 +324,12 @@ private slots:
         QTavrinServiceConnection connection;
         QVERIFY(service.accept(&connection));
         service.client->disconnect(&service);
-        TavrinSignalRecorder recorder(&connection);
+        Recorder recorder(&connection);
         int sent = 0;
         while (sent < 100000 && connection.sendConnectToVPNRequest("host", "user", "secret"))
             ++sent;
         QVERIFY2(sent > 1000 && sent < 100000, qPrintable(QString::number(sent)));
-        QVERIFY(recorder.lines.value(0).endsWith(
-                "the service does not read the requests sent before"));
+        QVERIFY(recorder.value(0).endsWith("the service does not read the requests sent before"));
     }
 
     void closing_data()
@@ -327,7 +349,7 @@ private slots:
         Service service;
         auto connection = std::make_unique<QTavrinServiceConnection>();
         QVERIFY(service.accept(connection.get()));
-        TavrinSignalRecorder recorder(connection.get());
+        Recorder recorder(connection.get());
         QVERIFY(way == 1 ? connection->sendStatusRequest() : connection->sendAbortRequest());
         if (way <= 1) { // frames sent before the close are still handled
             QVERIFY(waitUntil([&] { return service.received.size() == 4; }));
@@ -352,7 +374,7 @@ private slots:
                    && !(connection && connection->isConnected());
         }));
         QCOMPARE(service.received.toHex(), QByteArray(way == 1 ? "01040102" : "01040502"));
-        QCOMPARE(recorder.lines.join(' '), QStringList({"state 0", "state 3", "", ""}).at(way));
+        QCOMPARE(recorder.join(' '), QStringList({"state 0", "state 3", "", ""}).at(way));
         QString boxes;
         for (const TavrinTestDesktop::Box &box : user.boxes())
             boxes += QStringLiteral("%1|%2|%3;").arg(box.title, box.text).arg(box.icon);
@@ -374,12 +396,12 @@ private slots:
             QSKIP(qPrintable(skip));
         TavrinTestDesktop user;
         QTavrinServiceConnection connection;
-        TavrinSignalRecorder recorder(&connection);
+        Recorder recorder(&connection);
         QVERIFY(!connection.connectToService());
         QVERIFY2(lastLogEntry().startsWith("Warning: ") && lastLogEntry().contains(other),
                  qPrintable(lastLogEntry()));
         QVERIFY(!connection.isConnected() && !connection.sendCredentialsRequest());
-        QCOMPARE(recorder.lines, QStringList{QString(notOpen + "sendCredentialsRequest")});
+        QCOMPARE(QStringList(recorder), QStringList{QString(notOpen + "sendCredentialsRequest")});
         QCOMPARE(user.boxes().size(), 0);
     }
 };

@@ -13,6 +13,7 @@ static const int MaximumAttempts = 4;
 
 QPublicAddressLookup::QPublicAddressLookup(QObject *parent)
     : QObject(parent)
+    , m_due(this) // a child, so that a test can find the wait and end it at once
 {
     m_due.setSingleShot(true);
     m_due.setTimerType(Qt::CoarseTimer);

@@ -4,6 +4,7 @@
 #include "settings/qvpnclientsettings.h"
 #include "sim/qtavrinsimsession.h"
 #include "sim/tavrinsimlog.h"
+#include "tavrintestenvironment.h"
 #include "widgets/qvpnbandwidthwidget.h"
 
 #include <QtCore/qmutex.h>
@@ -13,8 +14,6 @@
 #include <QtWidgets/qapplication.h>
 
 namespace {
-
-const int Patience = 20000;
 
 QMutex logMutex;
 QStringList logLines;
@@ -59,9 +58,8 @@ void TavrinTestDesktop::setServerList(const QByteArray &json)
 bool TavrinTestDesktop::start(bool withService)
 {
     QTavrinSimOptions options;
-    const QStringList
-            fast{"--connect-delay", "20", "--disconnect-delay", "20", "--retry-delay", "20",
-                 "--port",          "0"};
+    const QStringList fast{"--connect-delay", "0", "--disconnect-delay", "0", "--retry-delay", "0",
+                           "--port",          "0"};
     QString errorText;
     if (!parseSimOptions(QStringList{"sim"} + fast + m_simArguments, &options, &errorText))
         return false;

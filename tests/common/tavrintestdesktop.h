@@ -2,14 +2,17 @@
 #define TAVRINTESTDESKTOP_H
 
 #include "sim/qtavrinsim.h"
+#include "tavrintestenvironment.h"
 #include "ui/qmaindialog.h"
 
+#include <QtCore/qcoreapplication.h>
 #include <QtCore/qlist.h>
 #include <QtCore/qpointer.h>
 #include <QtCore/qrect.h>
 #include <QtCore/qstringlist.h>
 #include <QtCore/qtemporaryfile.h>
 #include <QtCore/qtimer.h>
+#include <QtGui/qevent.h>
 #include <QtWidgets/qmessagebox.h>
 
 #include <memory>
@@ -51,6 +54,12 @@ public:
     }
     QTavrinTray *tray() const { return m_window ? m_window->findChild<QTavrinTray *>() : nullptr; }
     static void resetSettings();
+    // Ends a timer's wait at once, as its expiry would.
+    static void expire(QTimer *timer)
+    {
+        QTimerEvent event(timer->timerId());
+        QCoreApplication::sendEvent(timer, &event);
+    }
 
     // The service side: bytes to the window as they are; the same followed by a barrier that
     // returns once the window has handled them; the request frames the service received.

@@ -81,3 +81,14 @@ QString TavrinTestEnvironment::buildDir()
 {
     return QStringLiteral(TAVRIN_TEST_BUILD_DIR);
 }
+
+QStringList TavrinTestEnvironment::logEntries(const QString &path)
+{
+    QFile file(path.isEmpty() ? s_instance->home() + QStringLiteral("/tavrin-client.log") : path);
+    QStringList lines = file.open(QIODevice::ReadOnly)
+                                ? QString::fromUtf8(file.readAll()).split("\r\n", Qt::SkipEmptyParts)
+                                : QStringList();
+    for (QString &line : lines)
+        line.remove(0, 26); // "yyyy.MM.dd hh:mm:ss.zzz - "
+    return lines;
+}

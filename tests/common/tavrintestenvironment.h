@@ -1,12 +1,16 @@
 #ifndef TAVRINTESTENVIRONMENT_H
 #define TAVRINTESTENVIRONMENT_H
 
-#include <QtCore/qstring.h>
+#include <QtCore/qstringlist.h>
 #include <QtCore/qtemporarydir.h>
 
 #include "base/tavrindeployment.h"
 
 #include <QtGui/qguiapplication.h>
+
+// How long a test waits for what must come, reached only when something is broken; runs of the
+// real programs wait longer (a loaded machine, sanitizer builds).
+constexpr int Patience = 20000, LongPatience = 60000;
 
 // Keeps a test away from the real user's files, sockets and settings, constructed before the
 // application object (see TAVRIN_TEST_MAIN). On Unix it points HOME, XDG_CONFIG_HOME,
@@ -40,6 +44,9 @@ public:
     static QString buildDir();
     // Windows: the registry key that the process sees as HKEY_CURRENT_USER, in full.
     static QString registryRoot();
+    // The lines of the client's log (in the home folder unless named) behind their time stamps:
+    // "Warning: text".
+    static QStringList logEntries(const QString &path = QString());
 
 private:
     void isolate();
