@@ -1,13 +1,33 @@
 #include "programrun.h"
 
+#include "service/tavrincredentials.h"
+
 #include <QtCore/qdir.h>
 #include <QtCore/qstandardpaths.h>
-
-using ProgramRunLimits::longWait;
 
 QString toolPath(const char *name)
 {
     return QStandardPaths::findExecutable(QString::fromLatin1(name));
+}
+
+QString missingTool(const QStringList &names)
+{
+    for (const QString &name : names) {
+        if (QStandardPaths::findExecutable(name).isEmpty())
+            return name + " is not installed (scripts/install-deps.sh installs it)";
+    }
+    return QString();
+}
+
+void ProgramRun::storeLogin(bool autoLogin)
+{
+    QSettings *stored = settings();
+    stored->setValue("Connection Name", "Germany");
+    stored->setValue("Connection Code", "DE");
+    stored->setValue("Connection Hostname", "127.0.0.12");
+    stored->setValue("Creditentials", encodeUserPass("demo", "demo")); // read as text
+    stored->setValue("AutoLogin", autoLogin);
+    stored->sync();
 }
 
 ProgramRun::ProgramRun()
@@ -57,7 +77,7 @@ QProcess *ProgramRun::start(const QString &program, const QStringList &arguments
     process->setProcessEnvironment(m_environment);
     process->setWorkingDirectory(folder);
     process->start(program, arguments);
-    process->waitForStarted(longWait);
+    process->waitForStarted(LongPatience);
     return process;
 }
 
@@ -80,7 +100,7 @@ QString ProgramRun::startX(bool windowManager)
                                                        "-screen 0 %1x24 -br")
                                                        .arg(m_screenSize)
                                                        .split(' '));
-    if (!QTest::qWaitFor([server] { return server->canReadLine(); }, longWait))
+    if (!QTest::qWaitFor([server] { return server->canReadLine(); }, LongPatience))
         return "Xvfb did not report a display";
     m_environment.insert("DISPLAY", ':' + QString::fromLatin1(server->readLine().trimmed()));
     if (!windowManager)
@@ -89,7 +109,7 @@ QString ProgramRun::startX(bool windowManager)
     const auto managed = [this] {
         return tool("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id");
     };
-    return QTest::qWaitFor(managed, longWait) ? QString() : "openbox did not come up";
+    return QTest::qWaitFor(managed, LongPatience) ? QString() : "openbox did not come up";
 }
 
 QString ProgramRun::startTrayHost()
@@ -97,14 +117,14 @@ QString ProgramRun::startTrayHost()
     start(toolPath("trayer"),
           QString("--edge top --align right --widthtype request --height 24").split(' '));
     int exitCode = -1;
-    tool("traywait", {QString::number(longWait / 1000)}, &exitCode);
+    tool("traywait", {QString::number(LongPatience / 1000)}, &exitCode);
     return exitCode == 0 ? QString() : "no tray host came up";
 }
 
 QString ProgramRun::startSim(const QStringList &simArguments)
 {
     m_sim.process()->setProcessEnvironment(m_environment);
-    if (!m_sim.start(TavrinTestEnvironment::simProgram(), simArguments, longWait))
+    if (!m_sim.start(TavrinTestEnvironment::simProgram(), simArguments, LongPatience))
         return m_sim.errorString();
     m_environment.insert("TAVRIN_API_HOST", m_sim.apiHost());
     return QString();
@@ -116,7 +136,7 @@ QString ProgramRun::startWayland()
     start(toolPath("weston"),
           {"--backend=headless-backend.so", "--socket=" + socket, "--idle-time=0", "--no-config"});
     const QString path = m_environment.value("XDG_RUNTIME_DIR") + '/' + socket;
-    if (!QTest::qWaitFor([&path] { return QFile::exists(path); }, longWait))
+    if (!QTest::qWaitFor([&path] { return QFile::exists(path); }, LongPatience))
         return "weston did not come up";
     m_environment.insert("WAYLAND_DISPLAY", socket);
     m_environment.insert("QT_QPA_PLATFORM", "wayland");
@@ -128,7 +148,7 @@ QString ProgramRun::startSessionBus()
     const QString address = "unix:path=" + m_root.path() + "/run/bus";
     QProcess *bus = start(toolPath("dbus-daemon"), {"--session", "--nofork", "--nosyslog",
                                                     "--address=" + address, "--print-address=1"});
-    if (!QTest::qWaitFor([bus] { return bus->canReadLine(); }, longWait))
+    if (!QTest::qWaitFor([bus] { return bus->canReadLine(); }, LongPatience))
         return "dbus-daemon did not start";
     m_environment.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromLatin1(bus->readLine().trimmed()));
     return QString();
@@ -144,7 +164,7 @@ QString ProgramRun::startWatcher(const QStringList &arguments, QProcess **watche
         m_environment.insert("ASAN_OPTIONS",
                              m_environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
     QProcess *process = *watcher;
-    if (!QTest::qWaitFor([process] { return process->canReadLine(); }, longWait)
+    if (!QTest::qWaitFor([process] { return process->canReadLine(); }, LongPatience)
         || process->readLine() != "READY\n")
         return "the StatusNotifierWatcher did not start: "
                + QString::fromLocal8Bit(process->readAllStandardError());
@@ -159,7 +179,7 @@ QByteArray ProgramRun::tool(const char *name, const QStringList &arguments, int 
     QProcess process;
     process.setProcessEnvironment(m_environment);
     process.start(program, arguments);
-    const bool finished = process.waitForFinished(longWait);
+    const bool finished = process.waitForFinished(LongPatience);
     if (!finished)
         process.kill();
     if (exitCode)
@@ -192,5 +212,5 @@ QImage ProgramRun::screenshot(const QString &name)
 
 bool waitForExit(QProcess *process)
 {
-    return process->state() == QProcess::NotRunning || process->waitForFinished(longWait);
+    return process->state() == QProcess::NotRunning || process->waitForFinished(LongPatience);
 }

@@ -20,12 +20,21 @@
 // every process started is ended with the run.
 
 namespace ProgramRunLimits {
-constexpr int longWait = 60000; // generous: a loaded machine, sanitizer builds
+constexpr int longWait = LongPatience;
 }
 
 QString toolPath(const char *name);
+// Why a test cannot run here: the first of the tools that is not installed; empty when all are.
+QString missingTool(const QStringList &names);
 // Waits (up to the long wait) for the process to end; false when it kept running.
 bool waitForExit(QProcess *process);
+
+// Fails the test with the reason when the set-up step gave one.
+#define VERIFY_SET_UP(step) \
+    do { \
+        const QString reason = (step); \
+        QVERIFY2(reason.isEmpty(), qPrintable(reason)); \
+    } while (false)
 
 // One run of the real programs: an isolated home, an X server, and what runs on it.
 class ProgramRun
@@ -63,6 +72,8 @@ public:
                                        QSettings::IniFormat));
         return m_settings.get();
     }
+    // The login of an earlier run: Germany (127.0.0.12) chosen, demo/demo stored.
+    void storeLogin(bool autoLogin);
 
     // A short tool on the display: its standard output; *exitCode -1 when it failed.
     QByteArray tool(const char *name, const QStringList &arguments, int *exitCode = nullptr);
@@ -90,7 +101,7 @@ public:
     {
         QString found;
         return QTest::qWaitFor([&] { return !(found = windows(title).value(0)).isEmpty(); },
-                               ProgramRunLimits::longWait)
+                               LongPatience)
                        ? found
                        : QString();
     }
@@ -99,8 +110,7 @@ public:
     bool waitForSimLog(const QString &pattern, int count = 1)
     {
         const QRegularExpression expression(pattern);
-        return QTest::qWaitFor([&] { return m_sim.countLines(expression) >= count; },
-                               ProgramRunLimits::longWait);
+        return QTest::qWaitFor([&] { return m_sim.countLines(expression) >= count; }, LongPatience);
     }
     QString simLog() const { return m_sim.lines().join('\n'); }
 
