@@ -35,6 +35,22 @@ private slots:
         QCOMPARE(families, QStringList{"Roboto"});
     }
 
+    // The working folder's own Fonts comes first, then the installed one: beside the program
+    // (Windows), or in the data folder of the program's prefix.
+    void fontsFolder()
+    {
+        QTemporaryDir dir;
+        const QString working = dir.filePath("work"), bin = dir.filePath("usr/bin");
+        QVERIFY(QDir().mkpath(working) && QDir().mkpath(bin));
+        QCOMPARE(fontsFolderPath(working, bin), QStringLiteral("Fonts")); // none at all
+        QVERIFY(QDir().mkpath(dir.filePath("usr/share/tavrin-client/Fonts")));
+        QCOMPARE(fontsFolderPath(working, bin), dir.filePath("usr/share/tavrin-client/Fonts"));
+        QVERIFY(QDir().mkpath(bin + "/Fonts"));
+        QCOMPARE(fontsFolderPath(working, bin), bin + "/Fonts");
+        QVERIFY(QDir().mkpath(working + "/Fonts"));
+        QCOMPARE(fontsFolderPath(working, bin), QStringLiteral("Fonts"));
+    }
+
     void instanceLock()
     {
         QTemporaryDir dir;
