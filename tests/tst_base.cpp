@@ -6,12 +6,9 @@
 
 #include <QtCore/qdatetime.h>
 #include <QtCore/qdir.h>
-#include <QtCore/qfile.h>
 #include <QtCore/qregularexpression.h>
 #include <QtCore/qthread.h>
 #include <QtTest/qtest.h>
-
-static const QString logLine = "(\\d{4}\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}) - %1\r\n";
 
 class tst_Base : public QObject
 {
@@ -21,40 +18,45 @@ class tst_Base : public QObject
     {
         return TavrinTestEnvironment::instance()->home() + QStringLiteral("/tavrin-client.log");
     }
-    static QString content(const QString &path)
+    static QString content()
     {
-        QFile file(path);
+        QFile file(homeLog());
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
-    // The log's lines behind their time stamps: "Warning: text".
-    static QStringList entries(const QString &path)
-    {
-        QStringList lines = content(path).split("\r\n", Qt::SkipEmptyParts);
-        for (QString &line : lines)
-            line.remove(0, 26); // "yyyy.MM.dd hh:mm:ss.zzz - "
-        return lines;
-    }
-
     static QStringList hosts() { return {tavrinApiBase().toString(), tavrinSiteBase().toString()}; }
 
 private slots:
-    void thresholdAndLineFormat() // first: it needs the logger as the program starts it
+    // Before anything sets the options: the logger as the program starts it, which writes from
+    // Warning up, in the home folder.
+    void initTestCase()
+    {
+        writeLog(QStringLiteral("hidden"), Debug);
+        writeLog(QStringLiteral("shown"), Warning);
+        QCOMPARE(TavrinTestEnvironment::logEntries(), QStringList{"Warning: shown"});
+    }
+    void init()
+    {
+        QFile::remove(homeLog());
+        setLogOptions(Debug, false);
+    }
+
+    void thresholdAndLineFormat()
     {
         const QString message = QStringLiteral("K\u00f6ln \U0001F30D - Error: x");
+        setLogOptions(Warning, false);
         const QDateTime before = QDateTime::currentDateTime();
-        writeLog(QStringLiteral("hidden"), Debug);
         writeLog(message, Warning);
         const QDateTime after = QDateTime::currentDateTime();
         setLogOptions(Critical, false);
         writeLog(QStringLiteral("hidden"), Error);
         writeLog(QStringLiteral("shown"), Critical);
-        const QString text = content(homeLog());
+        const QString line = "(\\d{4}\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}) - %1\r\n";
         const QRegularExpressionMatch match
-                = QRegularExpression(
-                          "\\A" + logLine.arg("Warning: " + QRegularExpression::escape(message))
-                          + logLine.arg("Critical: shown") + "\\z")
-                          .match(text);
-        QVERIFY2(match.hasMatch(), qPrintable(text));
+                = QRegularExpression("\\A"
+                                     + line.arg("Warning: " + QRegularExpression::escape(message))
+                                     + line.arg("Critical: shown") + "\\z")
+                          .match(content());
+        QVERIFY2(match.hasMatch(), qPrintable(content()));
         const QDateTime time = QDateTime::fromString(match.captured(1), "yyyy.MM.dd hh:mm:ss.zzz");
         QVERIFY2(before <= time && time <= after, qPrintable(match.captured(1)));
     }
@@ -64,10 +66,9 @@ private slots:
         const QString beside = QCoreApplication::applicationDirPath() + "/tst_base.log";
         const QString root = TavrinTestEnvironment::instance()->root();
         const QByteArray home = qgetenv(TavrinTestEnvironment::homeVariable());
-        QFile::remove(homeLog());
         setLogOptions(Debug, true);
         writeLog(QStringLiteral("beside"), Error);
-        const QStringList besideEntries = entries(beside);
+        const QStringList besideEntries = TavrinTestEnvironment::logEntries(beside);
         QFile::remove(beside);
         QCOMPARE(besideEntries, QStringList{"Error: beside"});
         // A folder that cannot take the file loses the line, and nothing else.
@@ -82,12 +83,12 @@ private slots:
         setLogOptions(Debug, false);
         writeLog(QStringLiteral("home"), Warning);
         writeLog(QStringLiteral("home again"), Debug);
-        QCOMPARE(entries(homeLog()), (QStringList{"Warning: home", "Debug: home again"}));
+        QCOMPARE(TavrinTestEnvironment::logEntries(),
+                 (QStringList{"Warning: home", "Debug: home again"}));
     }
 
     void linesFromManyThreadsDoNotInterleave()
     {
-        QFile::remove(homeLog());
         QList<QThread *> threads;
         for (int id = 0; id < 4; ++id) {
             threads << QThread::create([id] {
@@ -97,13 +98,11 @@ private slots:
             threads.last()->start();
         }
         for (QThread *thread : threads)
-            QVERIFY(thread->wait(60000));
+            QVERIFY(thread->wait(Patience));
         qDeleteAll(threads);
-        const QStringList lines = entries(homeLog());
+        const QStringList lines = TavrinTestEnvironment::logEntries();
         QCOMPARE(lines.size(), 400);
-        const QRegularExpression whole(QStringLiteral("\\AError: \\d \\d+ z{60}\\z"));
-        for (const QString &line : lines)
-            QVERIFY2(whole.match(line).hasMatch(), qPrintable(line));
+        QCOMPARE(lines.filter(QRegularExpression("\\AError: \\d \\d+ z{60}\\z")), lines);
     }
 
     void webBase_data()
@@ -150,7 +149,7 @@ private slots:
         QCOMPARE(hosts(), builtIn);
         for (const char *line : {"TAVRIN_API_HOST=\"ftp://127.0.0.1:8080\" is not an http or",
                                  "TAVRIN_SITE_HOST=\"site.test/x\" is not an http or"})
-            QVERIFY2(content(homeLog()).contains(line), line);
+            QVERIFY2(content().contains(line), line);
         qunsetenv("TAVRIN_API_HOST");
         qunsetenv("TAVRIN_SITE_HOST");
     }
