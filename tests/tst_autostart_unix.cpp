@@ -5,9 +5,7 @@
 #include "tavrintestenvironment.h"
 #include "tavrintestplatform.h"
 
-#include <QtCore/qdir.h>
-#include <QtCore/qprocess.h>
-#include <QtTest/qtest.h>
+#include <QtTest/QtTest>
 
 class tst_AutoStart : public QObject
 {

@@ -4,9 +4,7 @@
 #include "tavrintestenvironment.h"
 #include "tavrintestplatform.h"
 
-#include <QtCore/qdir.h>
-#include <QtCore/qsettings.h>
-#include <QtTest/qtest.h>
+#include <QtTest/QtTest>
 
 namespace {
 const QString runKey = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Run");

@@ -4,11 +4,7 @@
 #include "base/tavrinlog.h"
 #include "tavrintestenvironment.h"
 
-#include <QtCore/qdatetime.h>
-#include <QtCore/qdir.h>
-#include <QtCore/qregularexpression.h>
-#include <QtCore/qthread.h>
-#include <QtTest/qtest.h>
+#include <QtTest/QtTest>
 
 class tst_Base : public QObject
 {

@@ -6,11 +6,9 @@
 #include "app/tavrintrayhost.h"
 #include "programrun.h"
 
-#include <QtDBus/qdbusargument.h>
-#include <QtDBus/qdbusconnection.h>
-#include <QtDBus/qdbusextratypes.h>
-#include <QtDBus/qdbusmessage.h>
-#include <QtGui/qicon.h>
+#include <QtDBus/QtDBus>
+#include <QtGui/QtGui>
+#include <QtTest/QtTest>
 
 namespace {
 

@@ -12,20 +12,9 @@
 #include "widgets/qfocusring.h"
 #include "widgets/qvpnservercombobox.h"
 
-#include <QtCore/qabstracteventdispatcher.h>
-#include <QtCore/qfileinfo.h>
-#include <QtGui/qdesktopservices.h>
-#include <QtGui/qscreen.h>
-#include <QtNetwork/qnetworkreply.h>
-#include <QtTest/qsignalspy.h>
-#include <QtTest/qtest.h>
-#include <QtWidgets/qabstractitemview.h>
-#include <QtWidgets/qapplication.h>
-#include <QtWidgets/qcheckbox.h>
-#include <QtWidgets/qlabel.h>
-#include <QtWidgets/qlineedit.h>
-#include <QtWidgets/qpushbutton.h>
-#include <QtWidgets/qstackedwidget.h>
+#include <QtNetwork/QtNetwork>
+#include <QtTest/QtTest>
+#include <QtWidgets/QtWidgets>
 
 namespace {
 
@@ -383,7 +372,8 @@ void tst_MainDialog::loginFailure()
     int page = -1;
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box && !desktop.boxes().isEmpty()) { // once the user has seen it
             watcher.stop();
             page = desktop.widget<QStackedWidget>("stackedWidget")->currentIndex();
             shownWhileOpen = desktop.deliver(buildStatusFrame(Timeout)) && box->isVisible()

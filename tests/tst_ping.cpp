@@ -8,12 +8,8 @@
 #include "tavrintestplatform.h"
 #include "widgets/qvpnservercombobox.h"
 
-#include <QtCore/qdeadlinetimer.h>
-#include <QtCore/qendian.h>
-#include <QtCore/qsemaphore.h>
-#include <QtTest/qsignalspy.h>
-#include <QtTest/qtest.h>
-#include <QtWidgets/qapplication.h>
+#include <QtTest/QtTest>
+#include <QtWidgets/QtWidgets>
 
 namespace {
 

@@ -8,11 +8,8 @@
 #include "tavrintestenvironment.h"
 #include "tavrintestplatform.h"
 
-#include <QtCore/qdeadlinetimer.h>
-#include <QtCore/qdir.h>
-#include <QtCore/qrandom.h>
-#include <QtNetwork/qlocalserver.h>
-#include <QtTest/qtest.h>
+#include <QtNetwork/QtNetwork>
+#include <QtTest/QtTest>
 
 namespace {
 

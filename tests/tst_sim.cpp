@@ -6,11 +6,9 @@
 #include "tavrintestenvironment.h"
 #include "tavrintestplatform.h"
 
-#include <QtCore/qfile.h>
-#include <QtNetwork/qnetworkreply.h>
-#include <QtTest/qsignalspy.h>
-#include <QtTest/qtest.h>
-#include <QtWidgets/qapplication.h>
+#include <QtNetwork/QtNetwork>
+#include <QtTest/QtTest>
+#include <QtWidgets/QtWidgets>
 
 class tst_Sim : public QObject
 {

@@ -4,10 +4,8 @@
 #include "app/tavrinfonts.h"
 #include "tavrintestenvironment.h"
 
-#include <QtCore/qlockfile.h>
-#include <QtCore/qtemporarydir.h>
-#include <QtGui/qfontdatabase.h>
-#include <QtTest/qtest.h>
+#include <QtGui/QtGui>
+#include <QtTest/QtTest>
 
 class tst_Startup : public QObject
 {
