@@ -210,6 +210,14 @@ QImage ProgramRun::screenshot(const QString &name)
     return QImage(path);
 }
 
+QRgb ProgramRun::pixel(const QPoint &at)
+{
+    const QString crop = QStringLiteral("1x1+%1+%2").arg(at.x()).arg(at.y());
+    const QImage image = QImage::fromData(
+            tool("import", {"-window", "root", "-crop", crop, "png:-"}));
+    return image.isNull() ? 0 : image.pixel(0, 0) | 0xff000000u;
+}
+
 bool waitForExit(QProcess *process)
 {
     return process->state() == QProcess::NotRunning || process->waitForFinished(LongPatience);

@@ -107,6 +107,8 @@ public:
     }
     QRect geometry(const QString &window);
     QImage screenshot(const QString &name);
+    // One pixel of the screen, far quicker to take than a screenshot.
+    QRgb pixel(const QPoint &at);
     bool waitForSimLog(const QString &pattern, int count = 1)
     {
         const QRegularExpression expression(pattern);
