@@ -26,7 +26,7 @@ class tst_AutoStart : public QObject
         QProcess validator;
         validator.setProcessChannelMode(QProcess::MergedChannels);
         validator.start(QStringLiteral("desktop-file-validate"), {path});
-        const bool finished = validator.waitForFinished(60000);
+        const bool finished = validator.waitForFinished(LongPatience);
         const QString output = QString::fromLocal8Bit(validator.readAll());
         return finished && validator.exitCode() == 0 ? output : "failed: " + output;
     }

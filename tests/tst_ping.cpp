@@ -34,7 +34,7 @@ struct Blocker
 {
     bool honoursAbort;
     QSemaphore entered{0}, release{0};
-    QAtomicInt destroyed{0};
+    QAtomicInt destroyed{0}, returned{0};
 };
 struct BlockingEcho : QIcmpEcho
 {
@@ -43,7 +43,9 @@ struct BlockingEcho : QIcmpEcho
     int echo(const QString &) override
     {
         b->entered.release();
-        return b->release.tryAcquire(1, 20000) ? 5 : -1;
+        const int latency = b->release.tryAcquire(1, Patience) ? 5 : -1;
+        b->returned.storeRelease(1);
+        return latency;
     }
     void abort() override { b->release.release(b->honoursAbort); }
 };
@@ -105,12 +107,12 @@ private slots:
             chooser->setPingInterval(0);
             chooser->setServers({{"Germany", "DE", "de.test"}});
             QTRY_COMPARE(blocker.entered.available(), 1);
-            const QDeadlineTimer limit(2000);
             delete chooser;
-            const bool quick = !limit.hasExpired();
             const int destroyedAtOnce = blocker.destroyed.loadAcquire();
+            const int returnedAtOnce = blocker.returned.loadAcquire();
             blocker.release.release();
-            QVERIFY2(quick, "the chooser waited for the echo");
+            // An echo that ignores the abort comes back only once released.
+            QVERIFY2(honoursAbort || !returnedAtOnce, "the chooser waited for the echo");
             // Given up, the echo ends with its thread and service; otherwise nothing is deleted
             // under it, and they end once it comes back.
             QCOMPARE(destroyedAtOnce, honoursAbort ? 1 : 0);
@@ -128,12 +130,10 @@ private slots:
         service.pingHost(QStringLiteral("127.0.0.1"));
         const int latency = results.value(0).value(1).toInt();
         QVERIFY(latency >= 0 && latency < QIcmpEcho::TimeoutMs);
-        // Aborted, the same echo fails at once.
+        // Aborted, the same echo to a host that answers fails.
         QSystemIcmpEcho echo;
         echo.abort();
-        const QDeadlineTimer timeout(QIcmpEcho::TimeoutMs);
         QCOMPARE(echo.echo(QStringLiteral("127.0.0.1")), -1);
-        QVERIFY(!timeout.hasExpired());
     }
 };
 

@@ -24,7 +24,7 @@ class tst_Sim : public QObject
                 manager.get(QNetworkRequest(QUrl(m_sim->apiHost() + path))));
         QSignalSpy finished(reply.data(), &QNetworkReply::finished);
         if (!reply->isFinished())
-            finished.wait(20000);
+            finished.wait(Patience);
         return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     }
 
@@ -47,7 +47,7 @@ private slots:
         QCOMPARE(get("/get_ip/nope"), 403);
         QVERIFY(TavrinTestPlatform::localServerExists("Tavrin"));
         m_sim->process()->terminate(); // SIGTERM, or WM_CLOSE on Windows
-        QVERIFY(m_sim->process()->waitForFinished(20000));
+        QVERIFY(m_sim->process()->waitForFinished(Patience));
         QCOMPARE(m_sim->process()->exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_sim->process()->exitCode(), 0);
         QVERIFY(!TavrinTestPlatform::localServerExists("Tavrin"));
@@ -59,7 +59,7 @@ private slots:
         for (const auto &[arguments, exitCode, error] : failures) {
             QProcess bad;
             bad.start(TavrinTestEnvironment::simProgram(), arguments.split(' '));
-            QVERIFY(bad.waitForFinished(20000));
+            QVERIFY(bad.waitForFinished(Patience));
             QCOMPARE(bad.exitCode(), exitCode);
             QVERIFY2(bad.readAllStandardError().contains(error), error.constData());
         }

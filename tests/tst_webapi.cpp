@@ -98,7 +98,7 @@ bool makeCertificates(const QString &folder)
         QProcess openssl;
         openssl.setWorkingDirectory(folder);
         openssl.start("openssl", step.split(' '));
-        if (!openssl.waitForFinished(20000) || openssl.exitCode() != 0)
+        if (!openssl.waitForFinished(Patience) || openssl.exitCode() != 0)
             return false;
     }
     return true;
@@ -181,7 +181,8 @@ private slots:
         for (const char *body : {"endless", "trickle"}) {
             TavrinTestDesktop desktop({"--list-body", body});
             QVERIFY(desktop.start(false));
-            QCOMPARE(fetch(qgetenv("TAVRIN_API_HOST"), QByteArray(body) == "trickle" ? 150 : 20000),
+            QCOMPARE(fetch(qgetenv("TAVRIN_API_HOST"),
+                           QByteArray(body) == "trickle" ? 150 : Patience),
                      ServerList());
         }
         for (const char *line :

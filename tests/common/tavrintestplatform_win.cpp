@@ -53,7 +53,7 @@ QStringList TavrinTestPlatform::registryValues(const QString &key)
     QProcess reg;
     reg.start(QStringLiteral("reg"),
               {QStringLiteral("query"), TavrinTestEnvironment::registryRoot() + '\\' + key});
-    if (!reg.waitForFinished(60000) || reg.exitCode() != 0)
+    if (!reg.waitForFinished(LongPatience) || reg.exitCode() != 0)
         return {};
     QStringList stored;
     const QStringList lines = QString::fromLocal8Bit(reg.readAllStandardOutput())
