@@ -344,10 +344,13 @@ void tst_Desktop::wayland()
     QTRY_COMPARE_WITH_TIMEOUT(item.toolTipTitle(), QString("Tavrin: Connected to Germany"),
                               LongPatience);
     // Mapped: a toplevel titled so, configured, with a buffer attached to its surface.
-    const QString protocol = QString::fromLatin1(client->readAllStandardError());
+    QString protocol;
+    QTRY_VERIFY_WITH_TIMEOUT((protocol += QString::fromLatin1(client->readAllStandardError()))
+                                     .contains(QRegularExpression(
+                                             "wl_surface@\\d+\\.attach\\(wl_buffer@")),
+                             LongPatience);
     QVERIFY(protocol.contains("set_title(\"Tavrin Client\")"));
     QVERIFY(protocol.contains(QRegularExpression("xdg_surface@\\d+\\.ack_configure")));
-    QVERIFY(protocol.contains(QRegularExpression("wl_surface@\\d+\\.attach\\(wl_buffer@")));
     QVERIFY(item.menu("E_xit").contains("E_xit"));
     QVERIFY2(waitForExit(client), "Exit from the tray did not end the program");
     QCOMPARE(client->exitCode(), 0);
