@@ -251,7 +251,7 @@ void tst_Desktop::statusNotifierItem()
     run.storeLogin(false);
     QProcess *client = run.start();
     TrayItem item(run.sessionBusAddress(), waitForLine(watcher, "ITEM "));
-    QTRY_COMPARE_WITH_TIMEOUT(item.toolTipTitle(), QString("Tavrin: Disconnected"), LongPatience);
+    WAIT_FOR(item.toolTipTitle() == QString("Tavrin: Disconnected"));
     const QStringList disconnected{"_Connect",
                                    "_Status",
                                    "_Jump to fastest",
@@ -260,8 +260,7 @@ void tst_Desktop::statusNotifierItem()
                                    "Se_ttings",
                                    "E_xit"};
     QCOMPARE(item.menu("_Connect"), disconnected);
-    QTRY_COMPARE_WITH_TIMEOUT(item.toolTipTitle(), QString("Tavrin: Connected to Germany"),
-                              LongPatience);
+    WAIT_FOR(item.toolTipTitle() == QString("Tavrin: Connected to Germany"));
     QVERIFY2(run.waitForSimLog("connect host=127.0.0.12 outcome=success"), qPrintable(run.simLog()));
     QStringList connected = disconnected;
     connected[0] = "Disconnect";
@@ -341,14 +340,11 @@ void tst_Desktop::wayland()
     QProcess *client = run.start();
     TrayItem item(run.sessionBusAddress(), waitForLine(watcher, "ITEM "));
     QVERIFY2(run.waitForSimLog("connect host=127.0.0.12 outcome=success"), qPrintable(run.simLog()));
-    QTRY_COMPARE_WITH_TIMEOUT(item.toolTipTitle(), QString("Tavrin: Connected to Germany"),
-                              LongPatience);
+    WAIT_FOR(item.toolTipTitle() == QString("Tavrin: Connected to Germany"));
     // Mapped: a toplevel titled so, configured, with a buffer attached to its surface.
     QString protocol;
-    QTRY_VERIFY_WITH_TIMEOUT((protocol += QString::fromLatin1(client->readAllStandardError()))
-                                     .contains(QRegularExpression(
-                                             "wl_surface@\\d+\\.attach\\(wl_buffer@")),
-                             LongPatience);
+    WAIT_FOR((protocol += QString::fromLatin1(client->readAllStandardError()))
+                     .contains(QRegularExpression("wl_surface@\\d+\\.attach\\(wl_buffer@")));
     QVERIFY(protocol.contains("set_title(\"Tavrin Client\")"));
     QVERIFY(protocol.contains(QRegularExpression("xdg_surface@\\d+\\.ack_configure")));
     QVERIFY(item.menu("E_xit").contains("E_xit"));
@@ -376,10 +372,9 @@ void tst_Desktop::screenReader()
     QVERIFY(!run.waitForWindow("^Tavrin Client$").isEmpty());
     AccessibilityTree tree(run.sessionBusAddress());
     QStringList texts;
-    QTRY_VERIFY_WITH_TIMEOUT(!(texts = tree.nodes().keys())
-                                      .filter(QRegularExpression("^list item\\|Germany, favourite"))
-                                      .isEmpty(),
-                             LongPatience);
+    WAIT_FOR(!(texts = tree.nodes().keys())
+                      .filter(QRegularExpression("^list item\\|Germany, favourite"))
+                      .isEmpty());
     for (const char *text :
          {"text|Username", "text|Password", "push button|Connect", "push button|Settings",
           "push button|Minimise", "push button|Hide to tray", "check box|Auto Start",
@@ -389,9 +384,7 @@ void tst_Desktop::screenReader()
 
     QVERIFY(tree.act("push button|Connect", "Press"));
     QVERIFY2(run.waitForSimLog("connect host=127.0.0.12 outcome=success"), qPrintable(run.simLog()));
-    QTRY_VERIFY_WITH_TIMEOUT((texts = tree.nodes().keys())
-                                     .contains("push button|Disconnect - Germany"),
-                             LongPatience);
+    WAIT_FOR((texts = tree.nodes().keys()).contains("push button|Disconnect - Germany"));
     QVERIFY(texts.contains("label|VPN connection is connected to Germany."));
 }
 

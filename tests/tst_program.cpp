@@ -187,9 +187,9 @@ void tst_Program::mouseAndTray()
     QCOMPARE(geometry.size(), QSize(344, 545));
     const QPoint origin = geometry.topLeft();
     // Painted (not the black root window) before its buttons are clicked.
-    QTRY_VERIFY_WITH_TIMEOUT(run.pixel(geometry.center()) != qRgb(0, 0, 0), LongPatience);
+    WAIT_FOR(run.pixel(geometry.center()) != qRgb(0, 0, 0));
     QVERIFY(run.click(geometry.topRight() + QPoint(-15, 14)));
-    QTRY_VERIFY_WITH_TIMEOUT(run.windows(mainWindow).isEmpty(), LongPatience);
+    WAIT_FOR(run.windows(mainWindow).isEmpty());
     QVERIFY(run.click(trayIcon));
     QVERIFY2(!run.waitForWindow(mainWindow).isEmpty(), "the tray icon did not show the window");
 
@@ -219,7 +219,7 @@ void tst_Program::mouseAndTray()
     QVERIFY2(run.waitForSimLog("connect host=127\\.0\\.0\\.12 "), qPrintable(run.simLog()));
     // Once the window shows the tunnel up (the state strip turns blue), the big button
     // disconnects.
-    QTRY_COMPARE_WITH_TIMEOUT(run.pixel(origin + QPoint(10, 330)), qRgb(66, 176, 227), LongPatience);
+    WAIT_FOR(run.pixel(origin + QPoint(10, 330)) == qRgb(66, 176, 227));
     QVERIFY(run.click(face));
     QVERIFY2(run.waitForSimLog("state=Disconnected"), qPrintable(run.simLog()));
     const QRect popup = openPopup();
@@ -227,16 +227,16 @@ void tst_Program::mouseAndTray()
     // The list opens scrolled so that the current server, Germany, is its last visible row;
     // the row above it is France (127.0.0.11).
     QVERIFY(run.click(popup.topLeft() + QPoint(150, 4 * 41 + 20)));
-    QTRY_VERIFY_WITH_TIMEOUT(popupGeometry().isEmpty(), LongPatience);
+    WAIT_FOR(popupGeometry().isEmpty());
     QVERIFY(run.click(face));
     QVERIFY2(run.waitForSimLog("connect host=127\\.0\\.0\\.11 "), qPrintable(run.simLog()));
-    QTRY_COMPARE_WITH_TIMEOUT(run.pixel(origin + QPoint(10, 330)), qRgb(66, 176, 227), LongPatience);
+    WAIT_FOR(run.pixel(origin + QPoint(10, 330)) == qRgb(66, 176, 227));
 
     // The menu is one more window of the program; it holds the keyboard while open. Exit takes
     // the tunnel down first.
     const int windowsBefore = run.windows(QString(), pid).size();
     QVERIFY(run.click(trayIcon, 3));
-    QTRY_VERIFY_WITH_TIMEOUT(run.windows(QString(), pid).size() > windowsBefore, LongPatience);
+    WAIT_FOR(run.windows(QString(), pid).size() > windowsBefore);
     QVERIFY(run.xdotool({"key", "x"}));
     QVERIFY2(waitForExit(client), "Exit from the tray menu did not end the program");
     QCOMPARE(client->exitCode(), 0);
@@ -260,12 +260,10 @@ void tst_Program::keyboardAtScaleTwo()
     QVERIFY2(!window.isEmpty(), "no main window");
     const QRect geometry = run.geometry(window);
     QCOMPARE(geometry.size(), QSize(688, 1090));
-    QTRY_VERIFY_WITH_TIMEOUT(run.pixel(geometry.center()) != qRgb(0, 0, 0), LongPatience);
+    WAIT_FOR(run.pixel(geometry.center()) != qRgb(0, 0, 0));
     QImage shot;
-    QTRY_VERIFY_WITH_TIMEOUT(geometry.contains(findImage(shot = run.screenshot("scale-2-login"),
-                                                         QImage(":/imgs/login-user@2x.png"),
-                                                         Qt::white)),
-                             LongPatience);
+    WAIT_FOR(geometry.contains(findImage(shot = run.screenshot("scale-2-login"),
+                                         QImage(":/imgs/login-user@2x.png"), Qt::white)));
     for (const QPoint &corner : {geometry.topLeft(), geometry.bottomRight()})
         QCOMPARE(shot.pixel(corner), qRgb(0, 0, 0));
 
@@ -275,10 +273,9 @@ void tst_Program::keyboardAtScaleTwo()
     QVERIFY(run.key("space")); // the big button has the focus now
     QVERIFY2(run.waitForSimLog("state=Disconnected"), qPrintable(run.simLog()));
     QVERIFY(run.key("space")); // and now the chooser: its list opens
-    QTRY_VERIFY_WITH_TIMEOUT(findImage(shot = run.screenshot("scale-2-list"),
-                                       QImage(":/imgs/flags/AU@2x.png"), Qt::white)
-                                     != QPoint(-1, -1),
-                             LongPatience);
+    WAIT_FOR(findImage(shot = run.screenshot("scale-2-list"), QImage(":/imgs/flags/AU@2x.png"),
+                       Qt::white)
+             != QPoint(-1, -1));
     // The list is in name order: the row after Automatic is Belgium.
     QVERIFY(run.key("Down") && run.key("Return") && run.key("Return"));
     QVERIFY2(run.waitForSimLog("connect host=127\\.0\\.0\\.4 "), qPrintable(run.simLog()));
@@ -293,7 +290,7 @@ void tst_Program::keyboardAtScaleTwo()
     for (const char *close : {"Escape", "alt+F4", "minimise"}) {
         QVERIFY(QByteArray(close) == "minimise" ? run.xdotool({"windowminimize", window})
                                                 : run.key(close));
-        QTRY_COMPARE_WITH_TIMEOUT(wmState(), close[0] == 'm' ? "iconic" : "gone", LongPatience);
+        WAIT_FOR(wmState() == QLatin1String(close[0] == 'm' ? "iconic" : "gone"));
         // Right after a key binding openbox may still hold the pointer and swallow a click;
         // a person would click again.
         for (int attempt = 0; attempt < 20 && wmState() != QLatin1String("normal"); ++attempt) {

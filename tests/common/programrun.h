@@ -29,6 +29,10 @@ QString missingTool(const QStringList &names);
 // Waits (up to the long wait) for the process to end; false when it kept running.
 bool waitForExit(QProcess *process);
 
+// Waits until the condition holds, looking again every 10 ms (QTRY looks every 50 ms).
+#define WAIT_FOR(condition) \
+    QVERIFY2(QTest::qWaitFor([&] { return bool(condition); }, LongPatience), #condition)
+
 // Fails the test with the reason when the set-up step gave one.
 #define VERIFY_SET_UP(step) \
     do { \
