@@ -245,8 +245,9 @@ void tst_Program::mouseAndTray()
 
 // At twice the scale, with keys alone: the window is twice as large, cut to its rounded shape
 // at that size, and draws its images from their double-size versions (an enlarged single one
-// would not match them); the user logs in with Enter, disconnects, picks another server in the
-// list, connects to it and ends the program without the mouse. Meanwhile Escape, the window
+// would not match them); the user logs in with Enter, disconnects, opens and closes the list,
+// marks a favourite and picks another server in it, connects to it and ends the program without
+// the mouse. Meanwhile Escape, the window
 // manager's close (Alt+F4 under openbox) and a minimise send the window to the tray with the
 // tunnel up, and a click on the tray icon brings it back.
 void tst_Program::keyboardAtScaleTwo()
@@ -272,12 +273,20 @@ void tst_Program::keyboardAtScaleTwo()
     QVERIFY2(run.waitForSimLog("state=Connected "), qPrintable(run.simLog()));
     QVERIFY(run.key("space")); // the big button has the focus now
     QVERIFY2(run.waitForSimLog("state=Disconnected"), qPrintable(run.simLog()));
-    QVERIFY(run.key("space")); // and now the chooser: its list opens
+    // Now the chooser has the focus: its list opens; Escape closes the list alone.
+    const QString pid = QString::number(client->processId());
+    const int windows = run.windows(QString(), pid).size();
+    QVERIFY(run.key("space"));
+    WAIT_FOR(run.windows(QString(), pid).size() > windows);
+    QVERIFY(run.key("Escape"));
+    WAIT_FOR(run.windows(QString(), pid).size() == windows);
+    QCOMPARE(run.windows(mainWindow).size(), 1);
+    QVERIFY(run.key("space"));
     WAIT_FOR(findImage(shot = run.screenshot("scale-2-list"), QImage(":/imgs/flags/AU@2x.png"),
                        Qt::white)
              != QPoint(-1, -1));
-    // The list is in name order: the row after Automatic is Belgium.
-    QVERIFY(run.key("Down") && run.key("Return") && run.key("Return"));
+    // The list is in name order: the row after Automatic is Belgium, whose star Space marks.
+    QVERIFY(run.key("Down") && run.key("space") && run.key("Return") && run.key("Return"));
     QVERIFY2(run.waitForSimLog("connect host=127\\.0\\.0\\.4 "), qPrintable(run.simLog()));
     QVERIFY(run.waitForSimLog("state=Connected ", 2));
     // What the window manager made of the window: the next step waits until it is done.
@@ -307,6 +316,7 @@ void tst_Program::keyboardAtScaleTwo()
                              LongPatience),
              "Ctrl+Q did not end the program");
     QCOMPARE(client->exitCode(), 0);
+    QCOMPARE(run.settings()->value("FavoriteServers").toString(), QStringLiteral("Belgium"));
 }
 
 TAVRIN_TEST_MAIN(tst_Program)
