@@ -123,12 +123,18 @@ void tst_Install::installedFiles()
 // of the dependency (here as installed on this machine).
 void tst_Install::debianPackage()
 {
+    // The package is made while the installed program runs.
     QTemporaryDir out;
-    QVERIFY2(runTool("cpack",
-                     {"-G", "DEB", "--config",
-                      TavrinTestEnvironment::buildDir() + "/CPackConfig.cmake", "-B", out.path()},
-                     &m_output),
-             m_output.constData());
+    QProcess cpack;
+    cpack.setProcessChannelMode(QProcess::MergedChannels);
+    cpack.start(toolPath("cpack"),
+                {"-G", "DEB", "--config", TavrinTestEnvironment::buildDir() + "/CPackConfig.cmake",
+                 "-B", out.path()});
+    ProgramRun run;
+    VERIFY_SET_UP(run.setUp(true, true));
+    VERIFY_SET_UP(startFrom(&run, prefix() + "/bin/tavrin-client", run.home(), 1));
+    QVERIFY2(cpack.waitForFinished(3 * LongPatience) && cpack.exitCode() == 0,
+             cpack.readAll().constData());
     const QStringList packages = QDir(out.path()).entryList({"tavrin-client_*.deb"});
     QCOMPARE(packages.size(), 1);
     const QString package = out.filePath(packages.first());
@@ -146,10 +152,6 @@ void tst_Install::debianPackage()
     for (const QFileInfo &font : QDir(root.filePath("usr/share/tavrin-client/Fonts"))
                                          .entryInfoList(QDir::Files | QDir::System))
         QVERIFY2(font.exists(), qPrintable(font.fileName()));
-
-    ProgramRun run;
-    VERIFY_SET_UP(run.setUp(true, true));
-    VERIFY_SET_UP(startFrom(&run, prefix() + "/bin/tavrin-client", run.home(), 1));
     VERIFY_SET_UP(startFrom(&run, root.filePath("usr/bin/tavrin-client"), run.home(), 2));
 }
 

@@ -69,6 +69,11 @@ private slots:
     void secondInstanceEndsAtOnce();
     void mouseAndTray();
     void keyboardAtScaleTwo();
+
+private:
+    // The start-up rows' one display, which gets its tray host and stand-in as the rows need them.
+    std::unique_ptr<ProgramRun> m_run;
+    bool m_trayHost = false;
 };
 
 void tst_Program::initTestCase()
@@ -109,8 +114,15 @@ void tst_Program::startupEnds()
     QFETCH(bool, damagedFonts);
     QFETCH(QStringList, simArguments);
     QFETCH(int, exitCode);
-    ProgramRun run;
-    VERIFY_SET_UP(run.setUp(trayHost, !simArguments.isEmpty(), simArguments));
+    if (!m_run) {
+        m_run.reset(new ProgramRun);
+        VERIFY_SET_UP(m_run->startX(false));
+    }
+    ProgramRun &run = *m_run;
+    if (trayHost && !std::exchange(m_trayHost, true))
+        VERIFY_SET_UP(run.startTrayHost());
+    if (!simArguments.isEmpty())
+        VERIFY_SET_UP(run.startSim(simArguments));
     // A Fonts folder with a good font, a file that is no font, and another good font.
     QTemporaryDir fontsDir;
     if (damagedFonts) {
