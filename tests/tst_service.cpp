@@ -15,18 +15,6 @@ namespace {
 
 const QString notOpen = QStringLiteral("error TavrinServiceConnection is not open for method ");
 
-// Runs the event loop until done() holds; unlike QTest::qWaitFor without a 10 ms nap per pass.
-template<class Done>
-bool waitUntil(Done done)
-{
-    QTimer tick; // wakes the blocking pass below when nothing else happens
-    tick.start(50);
-    const QDeadlineTimer deadline(Patience);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
-
 // Stands in for the service: takes one client on the socket "Tavrin".
 struct Service : QObject
 {

@@ -80,8 +80,7 @@ QMainDialog *TavrinTestDesktop::openWindow(bool show)
         return m_window.get();
     if (show)
         m_window->show();
-    return QTest::qWaitFor([this] { return m_sim->session(); }, Patience) ? m_window.get()
-                                                                          : nullptr;
+    return waitUntil([this] { return m_sim->session(); }) ? m_window.get() : nullptr;
 }
 
 void TavrinTestDesktop::send(const QByteArray &bytes)
@@ -98,9 +97,7 @@ bool TavrinTestDesktop::deliver(const QByteArray &bytes)
     const quint32 marker = 20 * ++m_barrier;
     send(bytes + buildBandwidthFrame(0, marker, 0));
     const QString shown = formatBandwidth(marker >> 1);
-    return graph
-           && QTest::qWaitFor([&] { return graph->accessibleDescription().contains(shown); },
-                              Patience);
+    return graph && waitUntil([&] { return graph->accessibleDescription().contains(shown); });
 }
 
 QList<QByteArray> TavrinTestDesktop::received() const
@@ -126,7 +123,7 @@ QList<int> TavrinTestDesktop::receivedTypes() const
 
 bool TavrinTestDesktop::waitForReceived(int count) const
 {
-    return QTest::qWaitFor([&] { return received().size() >= count; }, Patience);
+    return waitUntil([&] { return received().size() >= count; });
 }
 
 QStringList TavrinTestDesktop::log() const
@@ -138,7 +135,7 @@ QStringList TavrinTestDesktop::log() const
 bool TavrinTestDesktop::waitForLog(const QString &pattern, int count) const
 {
     const QRegularExpression expression(pattern);
-    return QTest::qWaitFor([&] { return log().filter(expression).size() >= count; }, Patience);
+    return waitUntil([&] { return log().filter(expression).size() >= count; });
 }
 
 void TavrinTestDesktop::clearLog()

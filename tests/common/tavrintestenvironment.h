@@ -1,8 +1,11 @@
 #ifndef TAVRINTESTENVIRONMENT_H
 #define TAVRINTESTENVIRONMENT_H
 
+#include <QtCore/qcoreapplication.h>
+#include <QtCore/qdeadlinetimer.h>
 #include <QtCore/qstringlist.h>
 #include <QtCore/qtemporarydir.h>
+#include <QtCore/qtimer.h>
 
 #include "base/tavrindeployment.h"
 
@@ -11,6 +14,21 @@
 // How long a test waits for what must come, reached only when something is broken; runs of the
 // real programs wait longer (a loaded machine, sanitizer builds).
 constexpr int Patience = 20000, LongPatience = 60000;
+
+// Runs the event loop until done() holds or the patience runs out; unlike QTest::qWaitFor it
+// looks again as soon as anything has happened, not after a 10 ms nap.
+template<class Done>
+bool waitUntil(Done done, int patience = Patience)
+{
+    QTimer tick; // wakes the wait when nothing else happens
+    tick.start(5);
+    const QDeadlineTimer deadline(patience);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return done();
+}
 
 // Keeps a test away from the real user's files, sockets and settings, constructed before the
 // application object (see TAVRIN_TEST_MAIN). On Unix it points HOME, XDG_CONFIG_HOME,
