@@ -46,6 +46,18 @@ export DISPLAY=:97
 echo "=== test $build"
 (cd "$build" && ctest --output-on-failure -j "$jobs")
 
+# The whole-program runs of the Windows program are driven from Linux, as a person would use it
+# (xdotool on an X display with a tray host): a Linux build of the tests, given this Windows
+# build, runs them (tst_wine) in a Wine prefix of their own. ccache shares the objects of the
+# Linux build in build/.
+driver="$build/linux-driver"
+echo "=== whole-program runs under Wine ($driver)"
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+cmake -S "$root" -B "$driver" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
+    -DTAVRIN_WINDOWS_BUILD_DIR="$build"
+cmake --build "$driver" -j "$jobs" --target tst_wine
+(cd "$driver" && ctest --output-on-failure -R '^wine$')
+
 # The installer: a silent install into a fresh prefix, the installed program started with
 # nothing but its own folder (no WINEPATH) against the Windows stand-in, then a silent uninstall
 # that removes the log-on entry and leaves the user's settings.
@@ -61,9 +73,8 @@ for file in tavrin-client.exe Uninstall.exe qt.conf platforms/qwindows.dll Fonts
 done
 find "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu" -name "Tavrin Client.lnk" \
     | grep -q . || { echo "installer: no Start menu entry" >&2; exit 1; }
-# The stand-in finds its DLLs where the tests do (their WINEPATH, as CTest has it).
-dllPath="$(grep -o 'WINEPATH=[^"]*WINEDEBUG' "$build/tests/CTestTestfile.cmake" | head -n 1 \
-    | tr -s '\\' | sed 's/^WINEPATH=//; s/;WINEDEBUG$//; s/\\;/;/g')"
+# The stand-in finds its DLLs where the tests do.
+dllPath="$(cat "$build/winepath.txt")"
 simLog="$build/installed-sim.log"
 WINEPATH="$dllPath" wine "$build/sim/tavrin-sim.exe" --port 0 >"$simLog" 2>&1 &
 sim=$!
@@ -75,6 +86,12 @@ for _ in $(seq 300); do grep -q "HTTP GET /get_list/.* 200" "$simLog" && break; 
 grep -q "SVC CLIENT session=1 connected" "$simLog" && grep -q "HTTP GET /get_list/.* 200" "$simLog" \
     || { echo "installer: the installed program did not reach the service and the web API" >&2
          cat "$simLog" >&2; exit 1; }
+# And the person sees the login page.
+for _ in $(seq 100); do
+    xdotool search --onlyvisible --name '^Tavrin Client$' >/dev/null 2>&1 && break; sleep 0.2
+done
+xdotool search --onlyvisible --name '^Tavrin Client$' >/dev/null 2>&1 \
+    || { echo "installer: the installed program showed no window" >&2; exit 1; }
 kill "$client" "$sim" 2>/dev/null || true
 wineserver -k >/dev/null 2>&1 || true
 run='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'

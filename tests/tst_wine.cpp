@@ -1,0 +1,234 @@
+// Whole-program runs of the Windows build under Wine: the real tavrin-client.exe against the
+// real Windows tavrin-sim.exe, in a Wine prefix of the test's own, on an Xvfb display with a tray
+// host (trayer) and a window manager (openbox), driven with xdotool as a person would.
+
+#include "programrun.h"
+
+#include <QtCore/qdir.h>
+#include <QtCore/qfile.h>
+#include <QtCore/qtemporarydir.h>
+
+namespace {
+
+using ProgramRunLimits::longWait;
+const QString windowsBuild = QStringLiteral(TAVRIN_WINDOWS_BUILD_DIR);
+const QString mainWindow = QStringLiteral("^Tavrin Client$");
+const QPoint trayIcon(1024 - 12, 12); // trayer sits in the top right corner
+
+QString windowsProgram(const char *path)
+{
+    return windowsBuild + '/' + QLatin1String(path);
+}
+
+// The subsystem field of a PE image's optional header: 2 a window program, 3 a console one.
+int peSubsystem(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray image = file.read(4096);
+    const auto word = [&image](int at, int size) {
+        quint32 value = 0;
+        for (int i = size - 1; i >= 0 && at + i < image.size(); --i)
+            value = value << 8 | quint8(image.at(at + i));
+        return value;
+    };
+    const int pe = int(word(0x3c, 4));
+    if (image.mid(pe, 4) != QByteArray("PE\0\0", 4))
+        return -1;
+    return int(word(pe + 24 + 68, 2));
+}
+
+// Ends every process of the prefix when the run ends (declared after the run and the stand-in,
+// so it goes first).
+struct WineSession
+{
+    explicit WineSession(ProgramRun *run)
+        : m_run(run)
+    {}
+    ~WineSession()
+    {
+        m_run->tool("wineserver", {"-k"});
+        m_run->tool("wineserver", {"-w"});
+    }
+    ProgramRun *m_run;
+};
+
+} // namespace
+
+class tst_Wine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void guiEntryPoint();
+    void startupEnds_data();
+    void startupEnds();
+    void loginSecondInstanceAndTrayExit();
+
+private:
+    QString setUp(ProgramRun *run, QTavrinSimProcess *sim, const QStringList &simArguments);
+    QProcess *startClient(ProgramRun *run, const QString &folder = QString());
+
+    QTemporaryDir m_prefix{QDir::tempPath() + "/wine-prefix-XXXXXX"};
+    QString m_winePath;
+};
+
+void tst_Wine::initTestCase()
+{
+    for (const char *name : {"wine", "wineserver", "wineboot", "Xvfb", "trayer", "openbox",
+                             "xdotool", "xwininfo", "xprop", "import"}) {
+        if (toolPath(name).isEmpty())
+            QSKIP(qPrintable(QString("%1 is not installed (scripts/install-deps.sh --windows "
+                                     "installs it)")
+                                     .arg(QLatin1String(name))));
+    }
+    for (const char *program : {"app/tavrin-client.exe", "sim/tavrin-sim.exe", "winepath.txt"})
+        QVERIFY2(QFile::exists(windowsProgram(program)), program);
+    QFile winePath(windowsProgram("winepath.txt"));
+    QVERIFY(winePath.open(QIODevice::ReadOnly));
+    m_winePath = QString::fromLocal8Bit(winePath.readAll().trimmed());
+    // The prefix is made once for the whole program; each run ends every process in it.
+    ProgramRun run;
+    run.environment().insert("WINEPREFIX", m_prefix.path());
+    run.environment().insert("WINEDEBUG", "-all");
+    run.environment().insert("WINEDLLOVERRIDES", "mscoree,mshtml=");
+    int exitCode = -1;
+    run.tool("wineboot", {"-i"}, &exitCode);
+    run.tool("wineserver", {"-w"});
+    QCOMPARE(exitCode, 0);
+}
+
+// The program is a window program: started from Explorer or at log-on it opens no console.
+void tst_Wine::guiEntryPoint()
+{
+    QCOMPARE(peSubsystem(windowsProgram("app/tavrin-client.exe")), 2);
+    QCOMPARE(peSubsystem(windowsProgram("sim/tavrin-sim.exe")), 3);
+}
+
+QString tst_Wine::setUp(ProgramRun *run, QTavrinSimProcess *sim, const QStringList &simArguments)
+{
+    QProcessEnvironment &environment = run->environment();
+    environment.insert("WINEPREFIX", m_prefix.path());
+    environment.insert("WINEDEBUG", "-all");
+    environment.insert("WINEDLLOVERRIDES", "mscoree,mshtml=");
+    environment.insert("WINEPATH", m_winePath);
+    // The Windows program has its own platform plugin.
+    environment.remove("QT_QPA_PLATFORM");
+    environment.remove("QT_XCB_GL_INTEGRATION");
+    QString error = run->startX(true);
+    if (error.isEmpty())
+        error = run->startTrayHost();
+    // Wine's desktop process, which docks the programs' tray icons into the tray host, comes up
+    // with the prefix: a tray icon added before it is ready stays an empty slot.
+    if (error.isEmpty()) {
+        int exitCode = -1;
+        run->tool("wineboot", {}, &exitCode);
+        if (exitCode != 0)
+            error = "wineboot did not start the prefix";
+    }
+    if (error.isEmpty() && sim) {
+        sim->process()->setProcessEnvironment(environment);
+        if (!sim->start("wine", QStringList{windowsProgram("sim/tavrin-sim.exe")} + simArguments,
+                        longWait))
+            return sim->errorString();
+        environment.insert("TAVRIN_API_HOST", sim->apiHost());
+    }
+    return error;
+}
+
+QProcess *tst_Wine::startClient(ProgramRun *run, const QString &folder)
+{
+    return run->start("wine", {windowsProgram("app/tavrin-client.exe")},
+                      folder.isEmpty() ? windowsBuild : folder);
+}
+
+void tst_Wine::startupEnds_data()
+{
+    QTest::addColumn<bool>("damagedFonts");
+    QTest::addColumn<QStringList>("simArguments"); // empty: no service listens
+    QTest::addColumn<int>("exitCode");
+    // Windows always has a notification area: the exit code 1 has no Windows run.
+    QTest::newRow("damaged font") << true << QStringList() << 2;
+    QTest::newRow("no service") << false << QStringList() << 3;
+    QTest::newRow("service closes the link")
+            << false << QStringList{"--close-after-received", "1"} << 4;
+}
+
+void tst_Wine::startupEnds()
+{
+    QFETCH(bool, damagedFonts);
+    QFETCH(QStringList, simArguments);
+    QFETCH(int, exitCode);
+    ProgramRun run;
+    QTavrinSimProcess sim;
+    const QString error = setUp(&run, simArguments.isEmpty() ? nullptr : &sim, simArguments);
+    WineSession wine(&run);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    QTemporaryDir folder;
+    if (damagedFonts) {
+        const QString fonts = folder.filePath("Fonts");
+        const QString source = windowsProgram("Fonts/Roboto-Regular.ttf");
+        QFile junk(fonts + "/b.ttf");
+        QVERIFY(QDir().mkpath(fonts) && QFile::copy(source, fonts + "/a.ttf")
+                && junk.open(QIODevice::WriteOnly) && junk.write(QByteArray(2048, 'Z')) == 2048);
+    }
+    QProcess *client = startClient(&run, damagedFonts ? folder.path() : QString());
+    if (exitCode >= 3) {
+        const QString box = run.waitForWindow("^Connection error");
+        QVERIFY2(!box.isEmpty(), "no \"Connection error\" box");
+        QCOMPARE(client->state(), QProcess::Running);
+        QVERIFY(run.xdotool({"windowactivate", "--sync", box}) && run.key("Return"));
+    }
+    QVERIFY2(waitForExit(client), "tavrin-client.exe did not end");
+    QCOMPARE(client->exitCode(), exitCode);
+}
+
+// A person logs in with the keys, a second start ends at once with 0 and leaves the first
+// alone, and Exit from the tray menu (by its mnemonic) ends the program with 0.
+void tst_Wine::loginSecondInstanceAndTrayExit()
+{
+    ProgramRun run;
+    QTavrinSimProcess sim;
+    const QString error = setUp(&run, &sim, {"--connect-delay", "50", "--disconnect-delay", "50"});
+    WineSession wine(&run);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QProcess *client = startClient(&run);
+    const QString window = run.waitForWindow(mainWindow);
+    QVERIFY2(!window.isEmpty(), "no main window");
+    QCOMPARE(run.geometry(window).size(), QSize(344, 545));
+
+    // Wine hands the window the keyboard a moment after the window manager activated it.
+    QVERIFY(run.xdotool({"windowactivate", "--sync", window}));
+    QVERIFY(QTest::qWaitFor(
+            [&] { return run.tool("xdotool", {"getwindowfocus"}).trimmed() == window; }, longWait));
+    QVERIFY(run.xdotool({"type", "demo"}) && run.key("Tab") && run.xdotool({"type", "demo"})
+            && run.key("Return"));
+    const QRegularExpression connected("TUNNEL session=1 state=Connected ");
+    QVERIFY2(QTest::qWaitFor([&] { return sim.countLines(connected) > 0; }, longWait),
+             qPrintable(sim.lines().join('\n')));
+
+    QProcess *second = startClient(&run);
+    QVERIFY2(waitForExit(second), "the second instance kept running");
+    QCOMPARE(second->exitCode(), 0);
+    QCOMPARE(client->state(), QProcess::Running);
+    QVERIFY(!sim.lines().join('\n').contains("session=2"));
+
+    // The menu opens a moment after the click and then holds the keyboard; x is Exit's
+    // mnemonic. A key that came too early is lost, as a person's would be: open it again.
+    const auto exitFromMenu = [&] {
+        if (!run.click(trayIcon, 3))
+            return false;
+        QTest::qWait(500);
+        return run.xdotool({"key", "x"}) && client->waitForFinished(2000);
+    };
+    const bool ended = QTest::qWaitFor(exitFromMenu, longWait);
+    run.screenshot("wine-tray-exit");
+    QVERIFY2(ended, "Exit from the tray menu did not end the program");
+    QCOMPARE(client->exitCode(), 0);
+}
+
+TAVRIN_TEST_MAIN(tst_Wine)
+#include "tst_wine.moc"
