@@ -5,7 +5,6 @@
 #include "app/tavrintrayhost.h"
 #include "base/tavrindeployment.h"
 #include "ui/qmaindialog.h"
-#include "ui/qmaindialogform.h"
 
 #include <QtCore/qdir.h>
 #include <QtGui/qicon.h>
@@ -49,9 +48,8 @@ int main(int argc, char *argv[])
     // program ends when the window is closed through Exit, not when the last window closes.
     app.setQuitOnLastWindowClosed(false);
     // The fonts are read while the tray is looked for.
-    TavrinFontRegistration fonts(fontsFolderPath(QDir::currentPath(),
-                                                 QCoreApplication::applicationDirPath()),
-                                 mainDialogFonts());
+    TavrinFontRegistration fonts(
+            fontsFolderPath(QDir::currentPath(), QCoreApplication::applicationDirPath()));
     if (!trayAvailable(app.arguments().contains(QLatin1String(tavrinLogOnOption)))) {
         notifyNoTrayHost();
         return printAndReturn("Systray is not supported by this operating system.\n", 1);

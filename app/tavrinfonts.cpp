@@ -3,7 +3,6 @@
 #include <QtCore/qdir.h>
 #include <QtCore/qfileinfo.h>
 #include <QtGui/qfontdatabase.h>
-#include <QtGui/qfontmetrics.h>
 
 QList<int> registeredFontIds;
 
@@ -63,16 +62,12 @@ void unregisterFonts(FILE *out)
 
 // The font database guards itself with a lock of its own: fonts may be added from any thread.
 // The thread first has the system's fonts read (the font configuration is read once per
-// process), then adds the program's, then has the fonts the window asks for matched once, which
-// leaves the slow part of each match in the database's caches for the window.
-TavrinFontRegistration::TavrinFontRegistration(const QString &folderPath, const QList<QFont> &warm)
-    : m_thread([this, folderPath, warm] {
+// process), then adds the program's. It matches no font for the window: the engines a match
+// makes are kept per thread, so the window's thread would make its own all the same.
+TavrinFontRegistration::TavrinFontRegistration(const QString &folderPath)
+    : m_thread([this, folderPath] {
         QFontDatabase systemFonts;
         m_registered = registerFonts(folderPath, &m_messages);
-        if (m_registered) {
-            for (const QFont &font : warm)
-                QFontMetrics(font).horizontalAdvance(QLatin1Char('x'));
-        }
     })
 {}
 

@@ -4,7 +4,6 @@
 #include <QtCore/qbytearray.h>
 #include <QtCore/qlist.h>
 #include <QtCore/qstring.h>
-#include <QtGui/qfont.h>
 
 #include <cstdio>
 #include <thread>
@@ -36,9 +35,7 @@ void unregisterFonts(FILE *out = stdout);
 class TavrinFontRegistration
 {
 public:
-    // Once registered, the fonts given are matched once, ahead of the window that uses them.
-    explicit TavrinFontRegistration(const QString &folderPath = QStringLiteral("Fonts"),
-                                    const QList<QFont> &warm = QList<QFont>());
+    explicit TavrinFontRegistration(const QString &folderPath = QStringLiteral("Fonts"));
     ~TavrinFontRegistration();
 
     // Waits for the registration, prints its message to out and returns whether every font

@@ -53,19 +53,6 @@ void applyMainDialogFonts(Ui::QMainDialog *ui)
     applyFontRow({"Roboto", 16, 40, "color: #333333"}, {ui->encryption_value_text});
 }
 
-QList<QFont> mainDialogFonts()
-{
-    QList<QFont> fonts;
-    for (const FontRow &row :
-         {FontRow{"Roboto", 16, 60, nullptr}, FontRow{"Roboto", 20, 70, nullptr},
-          FontRow{"Roboto", 14, 70, nullptr}, FontRow{"Roboto", 20, 50, nullptr},
-          FontRow{"Roboto", 10, 75, nullptr}, FontRow{"Roboto", 10, 100, nullptr},
-          FontRow{"Roboto", 16, 40, nullptr}})
-        fonts.append(rowFont(row));
-    fonts.append(rowFont({"Roboto Condensed", 14, 100, nullptr}, 5.0));
-    return fonts;
-}
-
 void applyMainDialogImages(Ui::QMainDialog *ui)
 {
     const std::initializer_list<std::pair<QLabel *, const char *>>

@@ -1,9 +1,7 @@
 #ifndef QMAINDIALOGFORM_H
 #define QMAINDIALOGFORM_H
 
-#include <QtCore/qlist.h>
 #include <QtCore/qnamespace.h>
-#include <QtGui/qfont.h>
 
 namespace Ui {
 class QMainDialog;
@@ -34,8 +32,5 @@ void setTitleLinkCursor(Ui::QMainDialog *ui, Qt::CursorShape shape);
 // The title's logo and pointing hand of the connection page (the way back to the login page),
 // or neither.
 void showTitleLink(Ui::QMainDialog *ui, bool shown);
-
-// Every font the window shows its texts in.
-QList<QFont> mainDialogFonts();
 
 #endif // QMAINDIALOGFORM_H
