@@ -483,13 +483,17 @@ void tst_MainDialog::serverChangeWhileConnected()
     desktop.tray()->jumpToFastestAction()->trigger();
     desktop.tray()->changeCountryMenu()->actions().at(2)->trigger(); // Zambia
     QVERIFY(desktop.waitForLog("state=Disconnecting") && desktop.deliver({}));
-    QVERIFY(desktop.deliver(buildStatusFrame(Disconnected)) && desktop.waitForReceived(3));
+    desktop.sim()->session()->setReading(false); // the service answers the request once asked
+    QVERIFY(desktop.deliver(buildStatusFrame(Disconnected)));
+    QCOMPARE(desktop.widget<QLabel>("connecton_label")->text(), QStringLiteral("DISCONNECTING"));
+    desktop.sim()->session()->setReading(true);
+    QVERIFY(desktop.waitForReceived(3));
     // One abort: the second choice does not repeat the one still outstanding.
     QCOMPARE(desktop.receivedTypes(),
              QList<int>({ConnectToVPNRequest, AbortRequest, ConnectToVPNRequest}));
     QCOMPARE(request(desktop.received().last()).left(10), QByteArray("127.0.0.4|"));
-    QCOMPARE(desktop.widget<QLabel>("connecton_label")->text(), QStringLiteral("DISCONNECTING"));
     // The next Disconnected is an ordinary one again.
+    QVERIFY(desktop.waitForLog("state=Connected ", 2) && desktop.deliver({}));
     QVERIFY(desktop.deliver(buildStatusFrame(Disconnected)));
     QCOMPARE(desktop.widget<QLabel>("connecton_label")->text(), QStringLiteral("DISCONNECTED"));
     QCOMPARE(desktop.received().size(), 3);
