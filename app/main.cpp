@@ -1,4 +1,5 @@
 #include "app/qtsingleapplication.h"
+#include "app/tavrinfontconfiguration.h"
 #include "app/tavrinfonts.h"
 #include "app/tavrinstartup.h"
 #include "app/tavrintranslations.h"
@@ -31,6 +32,9 @@ static bool trayAvailable(bool atLogOn)
 int main(int argc, char *argv[])
 {
     startSocketLibrary();
+    // The fonts are the slowest part of start-up: the system's configuration of them is read
+    // from the start, their registration begins as soon as the application object is there.
+    TavrinFontConfiguration fontConfiguration;
     setTavrinApplicationIdentity();
     // Sharp at any scale: the window grows with the screen's scale, images come double-size.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
@@ -39,6 +43,9 @@ int main(int argc, char *argv[])
     QtSingleApplication app(argc, argv);
     if (app.isRunning())
         return 0;
+    TavrinFontRegistration fonts(fontsFolderPath(QDir::currentPath(),
+                                                 QCoreApplication::applicationDirPath()),
+                                 &fontConfiguration);
     // Before the first text is shown: the no-tray notification, the window, its boxes.
     installTavrinTranslations(&app);
     // The name desktops show for the program, its tray item's title among them.
@@ -47,9 +54,6 @@ int main(int argc, char *argv[])
     // The window hides to the tray and message boxes may be the only windows on screen: the
     // program ends when the window is closed through Exit, not when the last window closes.
     app.setQuitOnLastWindowClosed(false);
-    // The fonts are read while the tray is looked for.
-    TavrinFontRegistration fonts(
-            fontsFolderPath(QDir::currentPath(), QCoreApplication::applicationDirPath()));
     if (!trayAvailable(app.arguments().contains(QLatin1String(tavrinLogOnOption)))) {
         notifyNoTrayHost();
         return printAndReturn("Systray is not supported by this operating system.\n", 1);

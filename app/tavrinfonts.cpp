@@ -1,5 +1,7 @@
 #include "app/tavrinfonts.h"
 
+#include "app/tavrinfontconfiguration.h"
+
 #include <QtCore/qdir.h>
 #include <QtCore/qfileinfo.h>
 #include <QtGui/qfontdatabase.h>
@@ -64,8 +66,11 @@ void unregisterFonts(FILE *out)
 // The thread first has the system's fonts read (the font configuration is read once per
 // process), then adds the program's. It matches no font for the window: the engines a match
 // makes are kept per thread, so the window's thread would make its own all the same.
-TavrinFontRegistration::TavrinFontRegistration(const QString &folderPath)
-    : m_thread([this, folderPath] {
+TavrinFontRegistration::TavrinFontRegistration(const QString &folderPath,
+                                               TavrinFontConfiguration *configuration)
+    : m_thread([this, folderPath, configuration] {
+        if (configuration)
+            configuration->wait();
         QFontDatabase systemFonts;
         m_registered = registerFonts(folderPath, &m_messages);
     })

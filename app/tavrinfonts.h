@@ -29,13 +29,17 @@ bool registerFonts(const QString &folderPath, QByteArray *messages);
 // that cannot be removed writes "Unable to unregister font." to out.
 void unregisterFonts(FILE *out = stdout);
 
+class TavrinFontConfiguration;
+
 // The start-up registration of the folder "Fonts": it runs on a thread of its own while the
-// program looks for a tray, and its message is printed only when finish() is called, so that
-// nothing of it shows when the program ends for want of a tray.
+// program goes on starting and looks for a tray, and its message is printed only when finish()
+// is called, so that nothing of it shows when the program ends for want of a tray. Given the
+// system's font configuration being read, it waits for that first.
 class TavrinFontRegistration
 {
 public:
-    explicit TavrinFontRegistration(const QString &folderPath = QStringLiteral("Fonts"));
+    explicit TavrinFontRegistration(const QString &folderPath = QStringLiteral("Fonts"),
+                                    TavrinFontConfiguration *configuration = nullptr);
     ~TavrinFontRegistration();
 
     // Waits for the registration, prints its message to out and returns whether every font

@@ -9,8 +9,9 @@ set -euo pipefail
 PACKAGES=(
     # toolchain
     build-essential cmake pkg-config ccache clang libclang-rt-14-dev
-    # Qt 5, and the X library the tray check uses
-    qtbase5-dev qtbase5-dev-tools libqt5svg5-dev libxcb1-dev
+    # Qt 5, the X library the tray check uses and fontconfig, whose configuration start-up
+    # reads ahead of Qt
+    qtbase5-dev qtbase5-dev-tools libqt5svg5-dev libxcb1-dev libfontconfig-dev
     # translations: Qt's Linguist tools (lupdate, lrelease) and Qt's own translations, which the
     # program loads at run time
     qttools5-dev qttools5-dev-tools qttranslations5-l10n
