@@ -1,8 +1,8 @@
 #include "ui/qwindowchrome.h"
 
-#include <QtGui/qbitmap.h>
 #include <QtGui/qevent.h>
 #include <QtGui/qguiapplication.h>
+#include <QtGui/qimage.h>
 #include <QtGui/qpainter.h>
 #include <QtGui/qwindow.h>
 #include <QtWidgets/qwidget.h>
@@ -30,12 +30,13 @@ bool QWindowChrome::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseMove:
         move(static_cast<QMouseEvent *>(event));
         return true;
-    case QEvent::Resize: {
-        const QPixmap shape = shapePixmap(m_window->size());
-        if (!shape.isNull())
-            m_window->setMask(shape.mask());
+    case QEvent::Resize:
+        // The shape is worked out again only for a new size; the window keeps its one size.
+        if (m_window->size() != m_maskSize && !m_window->size().isEmpty()) {
+            m_maskSize = m_window->size();
+            m_window->setMask(shapeRegion(m_maskSize));
+        }
         return false;
-    }
     case QEvent::Paint:
         paint();
         return true;
@@ -75,17 +76,31 @@ void QWindowChrome::paint()
     drawShape(&painter, m_window->size());
 }
 
-QPixmap QWindowChrome::shapePixmap(const QSize &size)
+// The pixels the drawing covers, row by row. It is drawn without antialiasing, so that a pixel
+// is either covered or not, onto an alpha-only image, the smallest one the drawing can go to.
+QRegion QWindowChrome::shapeRegion(const QSize &size)
 {
-    if (size.isEmpty())
-        return QPixmap();
-    QPixmap pixmap(size);
-    QBitmap transparent(size);
-    transparent.fill(Qt::color0);
-    pixmap.setMask(transparent);
-    QPainter painter(&pixmap);
+    QImage coverage(size, QImage::Format_Alpha8);
+    coverage.fill(0);
+    QPainter painter(&coverage);
     drawShape(&painter, size);
-    return pixmap;
+    painter.end();
+    QRegion region;
+    for (int y = 0; y < size.height(); ++y) {
+        const uchar *line = coverage.constScanLine(y);
+        int x = 0;
+        while (x < size.width()) {
+            if (!line[x]) {
+                ++x;
+                continue;
+            }
+            const int start = x;
+            while (x < size.width() && line[x])
+                ++x;
+            region += QRect(start, y, x - start, 1);
+        }
+    }
+    return region;
 }
 
 void QWindowChrome::bringBack()

@@ -3,7 +3,8 @@
 
 #include <QtCore/qobject.h>
 #include <QtCore/qpoint.h>
-#include <QtGui/qpixmap.h>
+#include <QtCore/qsize.h>
+#include <QtGui/qregion.h>
 
 QT_BEGIN_NAMESPACE
 class QMouseEvent;
@@ -26,9 +27,8 @@ public:
     // active.
     void bringBack();
 
-    // The shape for a size: transparent outside a rounded rectangle (radius 7) with a grey
-    // outline, filled with the window's background colour.
-    static QPixmap shapePixmap(const QSize &size);
+    // The shape for a size: a rounded rectangle (radius 7), its outline included.
+    static QRegion shapeRegion(const QSize &size);
 
 private:
     void move(QMouseEvent *event);
@@ -37,6 +37,7 @@ private:
     QWidget *m_window;
     QPoint m_dragPosition;
     bool m_dragging = false;
+    QSize m_maskSize;
 };
 
 #endif // QWINDOWCHROME_H
