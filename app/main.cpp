@@ -1,4 +1,5 @@
 #include "app/qtsingleapplication.h"
+#include "app/tavrinapplicationicon.h"
 #include "app/tavrinfontconfiguration.h"
 #include "app/tavrinfonts.h"
 #include "app/tavrinstartup.h"
@@ -8,7 +9,6 @@
 #include "ui/qmaindialog.h"
 
 #include <QtCore/qdir.h>
-#include <QtGui/qicon.h>
 #include <QtWidgets/qsystemtrayicon.h>
 
 #include <cstdio>
@@ -46,11 +46,11 @@ int main(int argc, char *argv[])
     TavrinFontRegistration fonts(fontsFolderPath(QDir::currentPath(),
                                                  QCoreApplication::applicationDirPath()),
                                  &fontConfiguration);
+    TavrinApplicationIcon icon;
     // Before the first text is shown: the no-tray notification, the window, its boxes.
     installTavrinTranslations(&app);
     // The name desktops show for the program, its tray item's title among them.
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Tavrin Client"));
-    app.setWindowIcon(tavrinApplicationIcon());
     // The window hides to the tray and message boxes may be the only windows on screen: the
     // program ends when the window is closed through Exit, not when the last window closes.
     app.setQuitOnLastWindowClosed(false);
@@ -61,6 +61,8 @@ int main(int argc, char *argv[])
     if (!fonts.finish())
         return printAndReturn("Error while registering fonts.\n", 2);
 
+    // Before the window and its boxes.
+    app.setWindowIcon(icon.icon());
     int result = 3;
     {
         QMainDialog window;

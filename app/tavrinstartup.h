@@ -7,11 +7,4 @@
 // needs doing on Unix.
 void startSocketLibrary();
 
-QT_BEGIN_NAMESPACE
-class QIcon;
-QT_END_NAMESPACE
-
-// The program's own icon (window, task bar, window switcher), every size it comes in.
-QIcon tavrinApplicationIcon();
-
 #endif // TAVRINSTARTUP_H

@@ -1,0 +1,26 @@
+#ifndef TAVRINAPPLICATIONICON_H
+#define TAVRINAPPLICATIONICON_H
+
+#include <QtCore/qlist.h>
+#include <QtGui/qicon.h>
+#include <QtGui/qimage.h>
+
+#include <thread>
+
+// The program's own icon (window, task bar, window switcher), every size it comes in. Its
+// images are read on a thread of their own, started with the object, while start-up goes on;
+// icon() waits for them and makes the icon, on the application's thread.
+class TavrinApplicationIcon
+{
+public:
+    TavrinApplicationIcon();
+    ~TavrinApplicationIcon();
+
+    QIcon icon();
+
+private:
+    std::thread m_thread;
+    QList<QImage> m_images;
+};
+
+#endif // TAVRINAPPLICATIONICON_H
