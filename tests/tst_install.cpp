@@ -57,10 +57,11 @@ QString startFrom(ProgramRun *run, const QString &program, const QString &folder
         return "no login page: " + QString::fromLatin1(client->readAllStandardOutput());
     // The launcher's StartupWMClass names the window's class.
     const QByteArray wmClass = run->tool("xprop", {"-id", window, "WM_CLASS"});
-    client->terminate();
-    return wmClass.contains("\"tavrin-client\"") && waitForExit(client)
-                   ? QString()
-                   : QString::fromLatin1(wmClass);
+    // Ended by Ctrl+Q, it leaves no lock behind for the next one.
+    const bool ended = run->xdotool({"windowfocus", window}) && run->key("ctrl+q")
+                       && waitForExit(client) && client->exitCode() == 0;
+    return wmClass.contains("\"tavrin-client\"") && ended ? QString()
+                                                          : QString::fromLatin1(wmClass);
 }
 
 // The tree that installedFiles installs and the next test starts the program of.
