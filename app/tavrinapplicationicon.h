@@ -19,8 +19,9 @@ public:
     QIcon icon();
 
 private:
-    std::thread m_thread;
     QList<QImage> m_images;
+    // Last: the thread starts once the list it fills is made.
+    std::thread m_thread;
 };
 
 #endif // TAVRINAPPLICATIONICON_H

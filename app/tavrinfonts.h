@@ -47,9 +47,10 @@ public:
     bool finish(FILE *out = stdout);
 
 private:
-    std::thread m_thread;
     QByteArray m_messages;
     bool m_registered = false;
+    // Last: the thread starts once the members it writes are made.
+    std::thread m_thread;
 };
 
 #endif // TAVRINFONTS_H
