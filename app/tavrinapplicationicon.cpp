@@ -30,10 +30,13 @@ QIcon TavrinApplicationIcon::icon()
 {
     if (m_thread.joinable())
         m_thread.join();
+    // The images go with the call: the icon keeps pixmaps of its own.
+    const QList<QImage> images = std::move(m_images);
+    m_images.clear();
     QIcon icon;
     int read = 0;
     for (int side : iconSizes) {
-        const QImage image = m_images.value(read++);
+        const QImage image = images.value(read++);
         if (image.size() == QSize(side, side))
             icon.addPixmap(QPixmap::fromImage(image));
         else
