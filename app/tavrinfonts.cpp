@@ -32,10 +32,13 @@ static void printLines(FILE *out, const QByteArray &lines)
 bool registerFonts(const QString &folderPath, QByteArray *messages)
 {
     QDir folder(folderPath);
-    folder.setNameFilters({QStringLiteral("*.ttf")});
     folder.setSorting(QDir::Name | QDir::IgnoreCase);
     const QFileInfoList files = folder.entryInfoList();
     for (const QFileInfo &file : files) {
+        // "*.ttf" in any case, matched by hand: a name filter is a pattern that would have the
+        // regular expression library loaded and a matcher compiled at every start.
+        if (!file.fileName().endsWith(QLatin1String(".ttf"), Qt::CaseInsensitive))
+            continue;
         const int id = QFontDatabase::addApplicationFont(file.absoluteFilePath());
         if (id == -1) {
             messages->append("Error registering font " + file.baseName().toLatin1() + '\n');
