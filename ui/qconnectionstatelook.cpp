@@ -57,7 +57,7 @@ QConnectionStateLook upLook(const char *stateText)
     look.clockIcon = ":/imgs/clock.png";
     look.timeConnected = "";
     look.encryptionIcon = ":/imgs/key.png";
-    look.connectActionText = "Disconnect";
+    look.connectActionText = QT_TRANSLATE_NOOP("QTavrinTray", "Disconnect");
     look.settingsEnabled = false;
     return look;
 }
@@ -77,7 +77,7 @@ QConnectionStateLook connectionStateLook(quint8 code)
         look.stateText = QT_TRANSLATE_NOOP("QMainDialog", "CONNECTING");
         look.addressLabel = tavrinAddress;
         look.titleCursor = Qt::ArrowCursor;
-        look.connectActionText = "Connecting";
+        look.connectActionText = QT_TRANSLATE_NOOP("QTavrinTray", "Connecting");
         break;
     case Connected:
         look = upLook(QT_TRANSLATE_NOOP("QMainDialog", "CONNECTED"));
@@ -87,7 +87,7 @@ QConnectionStateLook connectionStateLook(quint8 code)
         look = busyLook();
         look.connectText = QT_TRANSLATE_NOOP("QMainDialog", "Disconnecting..");
         look.stateText = QT_TRANSLATE_NOOP("QMainDialog", "DISCONNECTING");
-        look.connectActionText = "Disconnect";
+        look.connectActionText = QT_TRANSLATE_NOOP("QTavrinTray", "Disconnect");
         break;
     case Disconnected:
         look.trayIcon = trayOff;
@@ -107,7 +107,7 @@ QConnectionStateLook connectionStateLook(quint8 code)
         look.timeConnected = QT_TRANSLATE_NOOP("QMainDialog", "Not Connected");
         look.encryptionIcon = ":/imgs/key-disabled.png";
         look.titleCursor = Qt::PointingHandCursor;
-        look.connectActionText = "Connect";
+        look.connectActionText = QT_TRANSLATE_NOOP("QTavrinTray", "Connect");
         break;
     case Timeout:
         look = upLook(QT_TRANSLATE_NOOP("QMainDialog", "TIMEOUT"));
@@ -116,7 +116,7 @@ QConnectionStateLook connectionStateLook(quint8 code)
         look.trayIcon = trayOff;
         look.stateText = QT_TRANSLATE_NOOP("QMainDialog", "UNKNOWN");
         look.stateStyle = greyStrip;
-        look.connectActionText = "Connect";
+        look.connectActionText = QT_TRANSLATE_NOOP("QTavrinTray", "Connect");
         break;
     }
     return look;

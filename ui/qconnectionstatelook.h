@@ -5,7 +5,7 @@
 
 // What the main window, its tray icon and the tray menu show for one state of the connection.
 // Texts marked "translated" are source texts for QCoreApplication::translate() in the context
-// "QMainDialog". A null text or image, a page of -1 or a cursor of -1 leaves that element as
+// "QMainDialog", the tray's in the context "QTavrinTray". A null text or image, a page of -1 or a cursor of -1 leaves that element as
 // it is.
 struct QConnectionStateLook
 {
@@ -30,7 +30,7 @@ struct QConnectionStateLook
 
     // The tray.
     const char *trayIcon = nullptr;
-    const char *connectActionText = nullptr; // not translated
+    const char *connectActionText = nullptr; // translated (the tray's)
     bool connectEnabled = true;
     bool jumpToFastestEnabled = true;
     bool changeCountryEnabled = true;

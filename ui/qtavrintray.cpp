@@ -14,14 +14,14 @@ QTavrinTray::QTavrinTray(QWidget *window)
     , m_icon(window)
     , m_menu(window)
 {
-    // Plain texts, not translated.
-    m_connect = m_menu.addAction(QStringLiteral("&Connect"));
-    m_status = m_menu.addAction(QStringLiteral("&Status"));
-    m_jumpToFastest = m_menu.addAction(QStringLiteral("&Jump to fastest"));
-    m_changeCountry = m_menu.addMenu(QStringLiteral("C&hange country"));
-    m_feedback = m_menu.addAction(QStringLiteral("&Feedback"));
-    m_settings = m_menu.addAction(QStringLiteral("Se&ttings"));
-    m_exit = m_menu.addAction(QStringLiteral("E&xit"));
+    // In the language of the window, so that the menu is not another one than the window's.
+    m_connect = m_menu.addAction(tr("&Connect"));
+    m_status = m_menu.addAction(tr("&Status"));
+    m_jumpToFastest = m_menu.addAction(tr("&Jump to fastest"));
+    m_changeCountry = m_menu.addMenu(tr("C&hange country"));
+    m_feedback = m_menu.addAction(tr("&Feedback"));
+    m_settings = m_menu.addAction(tr("Se&ttings"));
+    m_exit = m_menu.addAction(tr("E&xit"));
     m_changeCountry->setToolTipsVisible(true);
     m_adding.setSingleShot(true);
     m_adding.setInterval(0);
@@ -42,7 +42,7 @@ void QTavrinTray::showState(const QConnectionStateLook &look, const QString &too
     setIcon(QString::fromLatin1(look.trayIcon));
     if (m_icon.toolTip() != toolTip)
         m_icon.setToolTip(toolTip);
-    m_connect->setText(QString::fromLatin1(look.connectActionText));
+    m_connect->setText(tr(look.connectActionText));
     m_connect->setEnabled(look.connectEnabled);
     m_jumpToFastest->setEnabled(look.jumpToFastestEnabled);
     m_changeCountry->setEnabled(look.changeCountryEnabled);

@@ -220,6 +220,49 @@ Das Programm wird beendet.</translation>
     </message>
 </context>
 <context>
+    <name>QTavrinTray</name>
+    <message>
+        <source>Disconnect</source>
+        <translation>Trennen</translation>
+    </message>
+    <message>
+        <source>Connecting</source>
+        <translation>Wird verbunden</translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation>Verbinden</translation>
+    </message>
+    <message>
+        <source>&amp;Connect</source>
+        <translation>&amp;Verbinden</translation>
+    </message>
+    <message>
+        <source>&amp;Status</source>
+        <translation>Verbindungs&amp;status</translation>
+    </message>
+    <message>
+        <source>&amp;Jump to fastest</source>
+        <translation>&amp;Zum schnellsten Server</translation>
+    </message>
+    <message>
+        <source>C&amp;hange country</source>
+        <translation>&amp;Land wechseln</translation>
+    </message>
+    <message>
+        <source>&amp;Feedback</source>
+        <translation>&amp;Rückmeldung</translation>
+    </message>
+    <message>
+        <source>Se&amp;ttings</source>
+        <translation>&amp;Optionen</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+</context>
+<context>
     <name>QVPNBandwidthWidget</name>
     <message>
         <source>Download %1, upload %2</source>
