@@ -5,6 +5,7 @@
 #include "service/tavrinframe.h"
 #include "settings/qvpnclientsettings.h"
 #include "ui/qconnectionclock.h"
+#include "ui/qconnectionnotifier.h"
 #include "ui/qconnectionstatelook.h"
 #include "ui/qmaindialogboxes.h"
 #include "ui/qmaindialogform.h"
@@ -25,6 +26,7 @@ QMainDialog::QMainDialog(QWidget *parent)
     , service(nullptr)
     , addressLookup(new QPublicAddressLookup(this))
     , clock(new QConnectionClock(this))
+    , notifier(new QConnectionNotifier(this))
     , chrome(new QWindowChrome(this))
     , state(Disconnected)
 {
@@ -67,6 +69,8 @@ void QMainDialog::connectSignals()
             &QLabel::setText);
     connect(clock, &QConnectionClock::textChanged, ui->time_connected_value_label, &QLabel::setText);
     connect(tray.icon(), &QSystemTrayIcon::activated, this, &QMainDialog::on_TrayActivated);
+    connect(notifier, &QConnectionNotifier::notify, this,
+            [this](const QString &text) { tray.icon()->showMessage(windowTitle(), text); });
     tray.connectEntries(this);
     tray.addWindowKeys(this);
 }
@@ -216,6 +220,7 @@ void QMainDialog::switchServer(const QString &name)
 {
     if (state != Disconnected) {
         pendingServerName = name;
+        notifier->userEndsConnection();
         sendAbortRequest();
         return;
     }
@@ -229,6 +234,7 @@ void QMainDialog::vpn_notifyStatusChange(char stateCode)
 {
     const quint8 code = quint8(stateCode);
     abortOutstanding = false;
+    notifier->stateChanged(code, connection.name, isVisible() && isActiveWindow());
     if (code == Disconnected && exitRequested) {
         done(Accepted); // finished() ends the program
         return;
@@ -334,10 +340,12 @@ void QMainDialog::on_title_label_clicked()
 
 void QMainDialog::on_connect_frame_clicked()
 {
-    if (state == Disconnected)
+    if (state == Disconnected) {
         sendConnectRequest();
-    else if (state == Connected || state == Timeout)
+    } else if (state == Connected || state == Timeout) {
+        notifier->userEndsConnection();
         sendAbortRequest();
+    }
 }
 
 void QMainDialog::on_comboBox_pressed()
@@ -412,6 +420,7 @@ void QMainDialog::on_menuExitTriggered(bool)
 {
     if (state == Connected) {
         exitRequested = true;
+        notifier->userEndsConnection();
         sendAbortRequest();
     } else if (state == Disconnected) {
         done(Accepted);

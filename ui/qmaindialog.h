@@ -18,6 +18,7 @@ class QNetworkReply;
 QT_END_NAMESPACE
 
 class QConnectionClock;
+class QConnectionNotifier;
 class QPublicAddressLookup;
 class QVPNListServers;
 
@@ -101,6 +102,7 @@ private:
     QNetworkAccessManager *networkManager = nullptr; // made when the first request goes out
     QPublicAddressLookup *addressLookup;
     QConnectionClock *clock;
+    QConnectionNotifier *notifier;
     QWindowChrome *chrome;
     QString pendingServerName;
     QStringList savedCredentials;

@@ -2,6 +2,21 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
+    <name>QConnectionNotifier</name>
+    <message>
+        <source>Connected to %1</source>
+        <translation>Verbunden mit %1</translation>
+    </message>
+    <message>
+        <source>Connection to %1 lost, trying again</source>
+        <translation>Verbindung zu %1 verloren, neuer Versuch läuft</translation>
+    </message>
+    <message>
+        <source>Connection to %1 lost</source>
+        <translation>Verbindung zu %1 verloren</translation>
+    </message>
+</context>
+<context>
     <name>QMainDialog</name>
     <message>
         <source>Tavrin Client</source>
