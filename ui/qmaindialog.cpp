@@ -258,6 +258,7 @@ void QMainDialog::vpn_notifyStatusChange(char stateCode)
         // The box is modal: further state messages are handled while it is open. The failure
         // is cleared first, so that a second Disconnected meanwhile does not stack another box.
         if (loginFailed) {
+            chrome->bringBack(); // the login page, to try again, even from the tray
             ui->stackedWidget->setCurrentIndex(0);
             loginFailed = false;
             showBoxLater([](QWidget *window, bool) { showLoginFailedBox(window); });
