@@ -109,6 +109,8 @@ void tst_Notifications::rules_data()
     QTest::newRow("window active") << "a1 +1000 4 a1 a3 0 +1000 1" << QStringList{retrying, up};
     QTest::newRow("flood") << "1 4 1 4 1 e 4 1 4 3 e e" << QStringList{up, lost};
     QTest::newRow("flood, then seen") << "1 4 3 a0 e" << QStringList{up};
+    QTest::newRow("told, seen, lost again")
+            << "1 +1000 3 a0 a1 +500 4 3 e" << QStringList{up, lost, lost};
     QTest::newRow("wait ends with a change")
             << "1 +400 4 +600 e 3 +999 e" << QStringList{up, retrying, lost};
 }

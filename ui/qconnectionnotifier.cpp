@@ -48,7 +48,8 @@ void QConnectionNotifier::stateChanged(quint8 code, const QString &serverName, b
         m_userEnds = false;
     }
     if (seen) {
-        // The window shows the state: what waits is old news.
+        // The window shows the state: what waits is old news, and what was told too.
+        m_shown.clear();
         m_waiting.clear();
         m_wait.stop();
     } else if (!text.isEmpty()) {
@@ -59,7 +60,7 @@ void QConnectionNotifier::stateChanged(quint8 code, const QString &serverName, b
 void QConnectionNotifier::show(const QString &text)
 {
     const qint64 since = m_clock() - m_shownAt;
-    if (!m_wait.isActive() && (m_shown.isEmpty() || since >= Interval)) {
+    if (!m_wait.isActive() && (!m_anyShown || since >= Interval)) {
         showNow(text);
         return;
     }
@@ -77,6 +78,7 @@ void QConnectionNotifier::showNow(const QString &text)
 {
     m_shown = text;
     m_shownAt = m_clock();
+    m_anyShown = true;
     emit notify(text);
 }
 

@@ -45,6 +45,7 @@ private:
     QString m_waiting;
     QString m_shown;
     qint64 m_shownAt = 0;
+    bool m_anyShown = false;
     Phase m_phase = Down;
     bool m_userEnds = false;
 };
