@@ -6,7 +6,6 @@
 
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qdeadlinetimer.h>
-#include <QtWidgets/qmessagebox.h>
 
 namespace {
 
@@ -218,12 +217,6 @@ void QTavrinServiceConnection::socket_disconnected()
     QByteArray frame;
     while (takeFrame(&frame))
         dispatchFrame(frame.constData(), frame.size());
-    if (quietClose)
-        return;
-    // Modal, without parent and without default button; returns when the user closed it.
-    QMessageBox box(QMessageBox::Critical, tr("Connection error"),
-                    tr("Connection to Tavrin service was closed.\nTerminating this app."),
-                    QMessageBox::Ok);
-    box.exec();
-    QCoreApplication::exit(4);
+    if (!quietClose)
+        emit connectionLost();
 }

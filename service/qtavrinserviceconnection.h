@@ -40,6 +40,8 @@ signals:
     void updateBandwidth(uchar type, uint download, uint upload);
     void error(QString description);
     void loginFailed();
+    // The service closed the link without being asked to; the program cannot go on without it.
+    void connectionLost();
 
 public slots:
     // Each returns whether the request was written. A request is refused, with error() and

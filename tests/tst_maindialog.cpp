@@ -101,6 +101,7 @@ private slots:
     void construction_data();
     void construction();
     void serviceUnreachable();
+    void serviceClosesTheLink();
     void serverListFillsChooserAndMenu();
     void jumpToFastest_data();
     void jumpToFastest();
@@ -198,6 +199,29 @@ void tst_MainDialog::serviceUnreachable()
             manager.get(QNetworkRequest(QUrl(desktop.sim()->apiHost() + "/get_ip/x"))));
     QVERIFY(desktop.waitForLog("^HTTP GET /get_ip/x"));
     QCOMPARE(desktop.log().filter("HTTP GET").size(), 1);
+}
+
+// The service closes the link after the user's first request: the box tells it, then the
+// program ends with 4.
+void tst_MainDialog::serviceClosesTheLink()
+{
+    TavrinTestDesktop desktop({"--close-after-received", "2"});
+    QVERIFY(open(desktop));
+    QVERIFY(desktop.deliver(QByteArray()));
+    click(desktop.widget<QPushButton>("connect_button"));
+    QEventLoop loop;
+    QTimer::singleShot(LongPatience, &loop, [&loop] { loop.exit(-1); }); // should it hang
+    QCOMPARE(loop.exec(), 4);
+    // QCoreApplication::exit() ends every later event loop of this thread at once until
+    // QCoreApplication::exec() runs again: let it run once so that later waits work.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QCOMPARE(desktop.boxes().size(), 1);
+    const TavrinTestDesktop::Box box = desktop.boxes().first();
+    QCOMPARE(box.title + '|' + box.text + '|' + QString::number(box.icon),
+             QString("Connection error|Connection to Tavrin service was closed.\nTerminating "
+                     "this app.|%1")
+                     .arg(QMessageBox::Critical));
 }
 
 // The chooser and the change-country menu hold the list in key order; the favourites come from

@@ -64,6 +64,10 @@ void QMainDialog::connectSignals()
     connect(&service, &QTavrinServiceConnection::updateBandwidth, this,
             &QMainDialog::vpn_updateBandwidth);
     connect(&service, &QTavrinServiceConnection::loginFailed, this, &QMainDialog::vpn_loginFailed);
+    connect(&service, &QTavrinServiceConnection::connectionLost, this, [] {
+        showServiceClosedBox();
+        QCoreApplication::exit(4);
+    });
     connect(addressLookup, &QPublicAddressLookup::requestDue, this, &QMainDialog::updateIPAddress);
     connect(addressLookup, &QPublicAddressLookup::textChanged, ui->ipaddress_value_label,
             &QLabel::setText);

@@ -3,6 +3,7 @@
 #include "ui/qconnectionstatelook.h"
 #include "ui/qmaindialog.h"
 
+#include <QtCore/qcoreapplication.h>
 #include <QtGui/qscreen.h>
 #include <QtWidgets/qmessagebox.h>
 
@@ -14,6 +15,17 @@ void showServiceUnreachableBox(QWidget *window)
     QMessageBox::critical(window, QMainDialog::tr("Connection error"),
                           QMainDialog::tr("Can't connect to Tavrin service."), QMessageBox::Ok,
                           QMessageBox::NoButton);
+}
+
+void showServiceClosedBox()
+{
+    QMessageBox box(QMessageBox::Critical,
+                    QCoreApplication::translate("QTavrinServiceConnection", "Connection error"),
+                    QCoreApplication::translate("QTavrinServiceConnection",
+                                                "Connection to Tavrin service was closed.\n"
+                                                "Terminating this app."),
+                    QMessageBox::Ok);
+    box.exec();
 }
 
 void showRefusedRequestBox(QWidget *window, bool linkOpen)

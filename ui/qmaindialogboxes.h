@@ -17,6 +17,9 @@ void showServiceUnreachableBox(QWidget *window);
 // A request the service connection refused: its parts too long, or the link down.
 void showRefusedRequestBox(QWidget *window, bool linkOpen);
 void showLoginFailedBox(QWidget *window);
+// The service closed the link: modal, without parent (the window may be hidden), in the service
+// link's translation context.
+void showServiceClosedBox();
 // The state of the connection, for a state code and the server connected to.
 void showStatusBox(QWidget *window, quint8 state, const QString &serverName);
 
