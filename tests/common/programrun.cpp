@@ -222,3 +222,17 @@ bool waitForExit(QProcess *process)
 {
     return process->state() == QProcess::NotRunning || process->waitForFinished(LongPatience);
 }
+
+QByteArray waitForLine(QProcess *process, const QByteArray &prefix, int count)
+{
+    QByteArray found;
+    const auto seen = [&] {
+        while (found.isEmpty() && process->canReadLine()) {
+            const QByteArray line = process->readLine();
+            if (line.startsWith(prefix) && --count == 0)
+                found = line;
+        }
+        return !found.isEmpty();
+    };
+    return QTest::qWaitFor(seen, LongPatience) ? found : QByteArray();
+}

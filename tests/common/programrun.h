@@ -28,6 +28,9 @@ QString toolPath(const char *name);
 QString missingTool(const QStringList &names);
 // Waits (up to the long wait) for the process to end; false when it kept running.
 bool waitForExit(QProcess *process);
+// Waits for the count-th line of the process's output that starts with the prefix, passing over
+// the others; empty when it did not come.
+QByteArray waitForLine(QProcess *process, const QByteArray &prefix, int count = 1);
 
 // Waits until the condition holds, looking again every 10 ms (QTRY looks every 50 ms).
 #define WAIT_FOR(condition) \
