@@ -19,6 +19,16 @@ QString missingTool(const QStringList &names)
     return QString();
 }
 
+bool runTool(const char *name, const QStringList &arguments, QByteArray *output)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(toolPath(name), arguments);
+    const bool ended = process.waitForFinished(3 * LongPatience);
+    *output = process.readAll();
+    return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
 void ProgramRun::storeLogin(bool autoLogin)
 {
     QSettings *stored = settings();
