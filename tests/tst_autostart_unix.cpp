@@ -1,5 +1,6 @@
 // The log-on start entry on Linux: an XDG autostart desktop entry.
 
+#include "programrun.h"
 #include "settings/qvpnautostart.h"
 #include "settings/qvpnclientsettings.h"
 #include "tavrintestenvironment.h"
@@ -19,16 +20,6 @@ class tst_AutoStart : public QObject
     {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    // What desktop-file-validate has to say about a file: nothing when it is valid.
-    static QString complaints(const QString &path)
-    {
-        QProcess validator;
-        validator.setProcessChannelMode(QProcess::MergedChannels);
-        validator.start(QStringLiteral("desktop-file-validate"), {path});
-        const bool finished = validator.waitForFinished(LongPatience);
-        const QString output = QString::fromLocal8Bit(validator.readAll());
-        return finished && validator.exitCode() == 0 ? output : "failed: " + output;
     }
 
 private slots:
@@ -64,7 +55,9 @@ private slots:
         QVERIFY2(content.startsWith("[Desktop Entry]\n")
                          && content.contains("\nExec=" + exec.toUtf8() + " --autostart\n"),
                  content.constData());
-        QCOMPARE(complaints(entry), QString());
+        QByteArray complaints; // not a warning either
+        QVERIFY(runTool("desktop-file-validate", {entry}, &complaints));
+        QCOMPARE(complaints, QByteArray());
         QVPNClientSettings::setAutoStart(false);
         QVERIFY(!QVPNClientSettings::isAutoStart() && !QFile::exists(entry));
         QVERIFY(QFile::exists(other)); // other programs' entries stay

@@ -145,7 +145,7 @@ private slots:
         QCOMPARE(hosts(), builtIn);
         for (const char *line : {"TAVRIN_API_HOST=\"ftp://127.0.0.1:8080\" is not an http or",
                                  "TAVRIN_SITE_HOST=\"site.test/x\" is not an http or"})
-            QVERIFY2(content().contains(line), line);
+            QVERIFY2(TavrinTestEnvironment::logText().contains(line), line);
         qunsetenv("TAVRIN_API_HOST");
         qunsetenv("TAVRIN_SITE_HOST");
     }

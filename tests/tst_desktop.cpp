@@ -5,158 +5,13 @@
 
 #include "app/tavrintrayhost.h"
 #include "programrun.h"
+#include "tavrintesttrayitem_unix.h"
 
 #include <QtDBus/QtDBus>
 #include <QtGui/QtGui>
 #include <QtTest/QtTest>
 
 namespace {
-
-// The test's own connection to a bus, by name, and calls on it.
-class Bus
-{
-public:
-    Bus(const QString &address, const QString &name)
-        : m_name(name)
-        , m_bus(QDBusConnection::connectToBus(address, name))
-    {}
-    ~Bus() { QDBusConnection::disconnectFromBus(m_name); }
-
-    QVariantList call(const QString &service, const QString &path, const QString &interface,
-                      const QString &method, const QVariantList &arguments = {})
-    {
-        QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
-        message.setArguments(arguments);
-        return m_bus.call(message, QDBus::Block, LongPatience).arguments();
-    }
-    QVariant property(const QString &service, const QString &path, const QString &interface,
-                      const char *name)
-    {
-        return call(service, path, "org.freedesktop.DBus.Properties", "Get", {interface, name})
-                .value(0)
-                .value<QDBusVariant>()
-                .variant();
-    }
-
-private:
-    QString m_name;
-    QDBusConnection m_bus;
-};
-
-// The tray item the client registered, as the watcher's line "ITEM <service><path>" names it.
-class TrayItem : public Bus
-{
-public:
-    TrayItem(const QString &address, const QByteArray &watcherLine)
-        : Bus(address, "tst_desktop")
-        , m_service(QString::fromLatin1(watcherLine.trimmed().mid(5)).section('/', 0, 0))
-        , m_path('/' + QString::fromLatin1(watcherLine.trimmed()).section('/', 1))
-    {}
-
-    QVariant property(const char *name)
-    {
-        return Bus::property(m_service, m_path, "org.kde.StatusNotifierItem", name);
-    }
-    // The tool tip's title; for as long as a notification is shown, the item shows it as its
-    // tool tip instead, and its title and text are told as "<title>|<text>".
-    QString toolTipTitle() // (icon name, icon images, title, text)
-    {
-        const QDBusArgument tip = property("ToolTip").value<QDBusArgument>();
-        QString icon, title, text;
-        tip.beginStructure();
-        tip >> icon;
-        iconImages(tip);
-        tip >> title >> text;
-        return text.isEmpty() ? title : title + '|' + text;
-    }
-    bool showsConnected()
-    {
-        const QString tip = toolTipTitle();
-        return tip == "Tavrin: Connected to Germany" || tip == "Tavrin Client|Connected to Germany";
-    }
-    // The images of the icon, by width, in the item's byte order (ARGB, big-endian).
-    static QMap<int, QByteArray> iconImages(const QDBusArgument &images)
-    {
-        QMap<int, QByteArray> found;
-        images.beginArray();
-        while (!images.atEnd()) {
-            int width = 0, height = 0;
-            QByteArray data;
-            images.beginStructure();
-            images >> width >> height >> data;
-            images.endStructure();
-            found.insert(width, data);
-        }
-        images.endArray();
-        return found;
-    }
-    // The top entries of the item's menu: their labels, "(off)" after a disabled one; with a
-    // label given, clicks that entry.
-    QStringList menu(const QString &click = QString())
-    {
-        const QString path = property("Menu").value<QDBusObjectPath>().path();
-        const QDBusArgument layout = call(m_service, path, "com.canonical.dbusmenu", "GetLayout",
-                                          {0, -1, QStringList()})
-                                             .value(1)
-                                             .value<QDBusArgument>();
-        QStringList entries;
-        int id = 0;
-        QVariantMap properties;
-        layout.beginStructure();
-        layout >> id >> properties;
-        layout.beginArray();
-        while (!layout.atEnd()) {
-            QDBusVariant child;
-            layout >> child;
-            const QDBusArgument entry = child.variant().value<QDBusArgument>();
-            entry.beginStructure();
-            entry >> id >> properties;
-            entry.endStructure();
-            const QString label = properties.value("label").toString();
-            if (label == click)
-                call(m_service, path, "com.canonical.dbusmenu", "Event",
-                     {id, "clicked", QVariant::fromValue(QDBusVariant(0)), 0u});
-            entries << label + (properties.value("enabled", true).toBool() ? "" : " (off)");
-        }
-        return entries;
-    }
-
-private:
-    QString m_service;
-    QString m_path;
-};
-
-// Waits for a line of the watcher that starts with the prefix given, the count-th one.
-QByteArray waitForLine(QProcess *watcher, const QByteArray &prefix, int count = 1)
-{
-    QByteArray found;
-    (void) QTest::qWaitFor(
-            [&] {
-                while (found.isEmpty() && watcher->canReadLine()) {
-                    const QByteArray line = watcher->readLine();
-                    if (line.startsWith(prefix) && --count == 0)
-                        found = line;
-                }
-                return !found.isEmpty();
-            },
-            LongPatience);
-    return found;
-}
-
-// The image of a tray icon file as a StatusNotifierItem carries it.
-QByteArray itemImage(const QString &file, int size)
-{
-    QImage image = QIcon(file).pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
-    QByteArray data;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb pixel = image.pixel(x, y);
-            data += char(qAlpha(pixel)) + QByteArray(1, char(qRed(pixel))) + char(qGreen(pixel))
-                    + char(qBlue(pixel));
-        }
-    }
-    return data;
-}
 
 // The client's elements as the desktop's accessibility bus shows them to a screen reader:
 // "<role>|<name>" by service and path.
@@ -220,8 +75,8 @@ private:
             walk(child.first, child.second.path(), found);
     }
 
-    Bus m_session;
-    Bus m_bus;
+    TavrinTestBus m_session;
+    TavrinTestBus m_bus;
 };
 
 } // namespace
@@ -232,11 +87,10 @@ class tst_Desktop : public QObject
 
 private slots:
     void initTestCase();
-    void statusNotifierItem();
     void trayWaitAtLogOn();
     void trayHostLookedForAgain();
     void wayland();
-    void screenReader();
+    void trayItemAndScreenReader();
 };
 
 void tst_Desktop::initTestCase()
@@ -244,44 +98,6 @@ void tst_Desktop::initTestCase()
     const QString missing = missingTool({"Xvfb", "trayer", "dbus-daemon", "weston"});
     if (!missing.isEmpty())
         QSKIP(qPrintable(missing));
-}
-
-// The tray on a desktop without an XEmbed tray: an item on the session bus whose tool tip,
-// icon and menu follow the state, and whose menu works.
-void tst_Desktop::statusNotifierItem()
-{
-    ProgramRun run;
-    QProcess *watcher = nullptr;
-    VERIFY_SET_UP(run.setUp(false, true, {"--connect-delay", "0"}));
-    VERIFY_SET_UP(run.startSessionBus());
-    VERIFY_SET_UP(run.startWatcher({}, &watcher));
-    run.storeLogin(false);
-    QProcess *client = run.start();
-    TrayItem item(run.sessionBusAddress(), waitForLine(watcher, "ITEM "));
-    WAIT_FOR(item.toolTipTitle() == QString("Tavrin: Disconnected"));
-    const QStringList disconnected{"_Connect",
-                                   "_Status",
-                                   "_Jump to fastest",
-                                   "C_hange country",
-                                   "_Feedback",
-                                   "Se_ttings",
-                                   "E_xit"};
-    QCOMPARE(item.menu("_Connect"), disconnected);
-    WAIT_FOR(item.showsConnected());
-    QVERIFY2(run.waitForSimLog("connect host=127.0.0.12 outcome=success"), qPrintable(run.simLog()));
-    QStringList connected = disconnected;
-    connected[0] = "Disconnect";
-    connected[5] += " (off)";
-    QCOMPARE(item.menu(), connected);
-    const QMap<int, QByteArray> icon = TrayItem::iconImages(
-            item.property("IconPixmap").value<QDBusArgument>());
-    QCOMPARE(icon.value(22), itemImage(":/imgs/tray/tray_on.ico", 22));
-
-    // Exit while connected: the tunnel is taken down first, then the program ends.
-    QCOMPARE(item.menu("E_xit"), connected);
-    QVERIFY2(waitForExit(client), "Exit from the item's menu did not end the program");
-    QCOMPARE(client->exitCode(), 0);
-    QVERIFY(run.waitForSimLog("session=1 state=Disconnecting"));
 }
 
 // Started from the log-on entry before the panel: the program waits for a tray and then runs.
@@ -318,11 +134,11 @@ void tst_Desktop::trayHostLookedForAgain()
     ProgramRun run;
     VERIFY_SET_UP(run.startSessionBus());
     qputenv("DBUS_SESSION_BUS_ADDRESS", run.sessionBusAddress().toLatin1());
-    QVERIFY(!waitForTrayHost(50, 10));
+    QVERIFY(!waitForTrayHost(0, 10)); // one look, no wait
     QVERIFY(!notifyNoTrayHost());
     QProcess *watcher = nullptr;
     VERIFY_SET_UP(run.startWatcher({"--no-host"}, &watcher));
-    QVERIFY(!waitForTrayHost(50, 10));
+    QVERIFY(!waitForTrayHost(0, 10)); // one look, no wait
     watcher->kill();
     QVERIFY(waitForExit(watcher));
     // The panel comes while the program looks.
@@ -345,7 +161,7 @@ void tst_Desktop::wayland()
     run.storeLogin(true);
     run.environment().insert("WAYLAND_DEBUG", "client");
     QProcess *client = run.start();
-    TrayItem item(run.sessionBusAddress(), waitForLine(watcher, "ITEM "));
+    TavrinTestTrayItem item(run.sessionBusAddress(), waitForLine(watcher, "ITEM "));
     QVERIFY2(run.waitForSimLog("connect host=127.0.0.12 outcome=success"), qPrintable(run.simLog()));
     WAIT_FOR(item.showsConnected());
     // Mapped: a toplevel titled so, configured, with a buffer attached to its surface.
@@ -359,23 +175,38 @@ void tst_Desktop::wayland()
     QCOMPARE(client->exitCode(), 0);
 }
 
-// The window through the desktop's accessibility bus, as a screen reader reads it: every element
-// by role and name, the chooser's rows reading their servers, and the login through the
-// Connect button's press action, after which the state reads anew.
-void tst_Desktop::screenReader()
+// The tray on a desktop without an XEmbed tray: an item on the session bus whose tool tip, icon
+// and menu follow the state, and whose menu works. The window through the desktop's
+// accessibility bus, as a screen reader reads it: every element by role and name, the chooser's
+// rows reading their servers, and the login through the Connect button's press action, after
+// which the state reads anew. Exit from the item's menu while connected takes the tunnel down
+// first, then ends the program.
+void tst_Desktop::trayItemAndScreenReader()
 {
     const QString launcher = "/usr/libexec/at-spi-bus-launcher";
     if (!QFile::exists(launcher))
         QSKIP("at-spi2-core is not installed (scripts/install-deps.sh installs it)");
     ProgramRun run;
-    VERIFY_SET_UP(run.setUp(true, true, {"--connect-delay", "0"}));
+    QProcess *watcher = nullptr;
+    VERIFY_SET_UP(run.setUp(false, true, {"--connect-delay", "0"}));
     VERIFY_SET_UP(run.startSessionBus());
+    VERIFY_SET_UP(run.startWatcher({}, &watcher));
     run.start(launcher, {"--launch-immediately"});
     run.storeLogin(false);
     run.settings()->setValue("FavoriteServers", "Germany");
     run.settings()->sync();
     run.environment().insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
-    run.start();
+    QProcess *client = run.start();
+    TavrinTestTrayItem item(run.sessionBusAddress(), waitForLine(watcher, "ITEM "));
+    WAIT_FOR(item.toolTipTitle() == QString("Tavrin: Disconnected"));
+    const QStringList disconnected{"_Connect",
+                                   "_Status",
+                                   "_Jump to fastest",
+                                   "C_hange country",
+                                   "_Feedback",
+                                   "Se_ttings",
+                                   "E_xit"};
+    QCOMPARE(item.menu(), disconnected);
     QVERIFY(!run.waitForWindow("^Tavrin Client$").isEmpty());
     AccessibilityTree tree(run.sessionBusAddress());
     QStringList texts;
@@ -393,6 +224,19 @@ void tst_Desktop::screenReader()
     QVERIFY2(run.waitForSimLog("connect host=127.0.0.12 outcome=success"), qPrintable(run.simLog()));
     WAIT_FOR((texts = tree.nodes().keys()).contains("push button|Disconnect - Germany"));
     QVERIFY(texts.contains("label|VPN connection is connected to Germany."));
+    WAIT_FOR(item.showsConnected());
+    QStringList connected = disconnected;
+    connected[0] = "Disconnect";
+    connected[5] += " (off)";
+    QCOMPARE(item.menu(), connected);
+    const QMap<int, QByteArray> icon = TavrinTestTrayItem::iconImages(
+            item.property("IconPixmap").value<QDBusArgument>());
+    QCOMPARE(icon.value(22), TavrinTestTrayItem::itemImage(":/imgs/tray/tray_on.ico", 22));
+
+    QCOMPARE(item.menu("E_xit"), connected);
+    QVERIFY2(waitForExit(client), "Exit from the item's menu did not end the program");
+    QCOMPARE(client->exitCode(), 0);
+    QVERIFY(run.waitForSimLog("session=1 state=Disconnecting"));
 }
 
 TAVRIN_TEST_MAIN(tst_Desktop)

@@ -8,17 +8,6 @@
 
 namespace {
 
-// Runs a tool to its end: true when it ended with code 0; *output has what it printed.
-bool runTool(const char *name, const QStringList &arguments, QByteArray *output)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(toolPath(name), arguments);
-    const bool ended = process.waitForFinished(3 * LongPatience);
-    *output = process.readAll();
-    return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
 // Every file and link under the folder, relative to it.
 QStringList filesUnder(const QString &folder)
 {

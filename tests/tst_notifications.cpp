@@ -5,56 +5,10 @@
 #include "programrun.h"
 #include "service/tavrinframe.h"
 #include "tavrintestdesktop.h"
+#include "tavrintesttrayitem_unix.h"
 #include "ui/qconnectionnotifier.h"
 
-#include <QtDBus/QtDBus>
 #include <QtTest/QtTest>
-
-namespace {
-
-// A call on the session bus of the run: method is the interface's name, a dot, the method's.
-QVariantList call(const QString &bus, const QString &service, const QString &path,
-                  const QString &method, const QVariantList &arguments = {})
-{
-    QDBusMessage message = QDBusMessage::createMethodCall(service, path, method.section('.', 0, -2),
-                                                          method.section('.', -1));
-    message.setArguments(arguments);
-    return QDBusConnection::connectToBus(bus, bus)
-            .call(message, QDBus::Block, LongPatience)
-            .arguments();
-}
-
-// The client's tray menu as a panel reads it: the labels of its top entries ("&" shown as "_");
-// with a label given, clicks that entry.
-QStringList trayMenu(const QString &bus, const QByteArray &itemLine, const QString &click = {})
-{
-    const QString item = QString::fromLatin1(itemLine.trimmed().mid(5)),
-                  service = item.section('/', 0, 0);
-    const QString menu = "/MenuBar"; // where Qt's item keeps its menu
-    const QDBusArgument layout = call(bus, service, menu, "com.canonical.dbusmenu.GetLayout",
-                                      {0, 1, QStringList()})
-                                         .value(1)
-                                         .value<QDBusArgument>();
-    QStringList labels;
-    int id = 0;
-    QVariantMap properties;
-    layout.beginStructure();
-    layout >> id >> properties;
-    layout.beginArray();
-    while (!layout.atEnd()) {
-        const QDBusArgument entry = qdbus_cast<QDBusVariant>(layout).variant().value<QDBusArgument>();
-        entry.beginStructure();
-        entry >> id >> properties;
-        entry.endStructure();
-        labels << properties.value("label").toString();
-        if (labels.last() == click)
-            call(bus, service, menu, "com.canonical.dbusmenu.Event",
-                 {id, "clicked", QVariant::fromValue(QDBusVariant(0)), 0u});
-    }
-    return labels;
-}
-
-} // namespace
 
 class tst_Notifications : public QObject
 {
@@ -71,10 +25,7 @@ private:
     // The desktop and the program on it, in the language; the window's place once in front.
     QRect start(const char *language);
     QRect windowInFront();
-    QStringList menu(const QString &click = {})
-    {
-        return trayMenu(m_run->sessionBusAddress(), m_item, click);
-    }
+    QStringList menu(const QString &click = {}) { return m_item->menu(click); }
     bool hide()
     {
         return m_run->click(m_window.topRight() + QPoint(-15, 14))
@@ -87,7 +38,7 @@ private:
     std::unique_ptr<TavrinTestDesktop> m_service;
     std::unique_ptr<ProgramRun> m_run;
     QProcess *m_watcher = nullptr;
-    QByteArray m_item;
+    std::unique_ptr<TavrinTestTrayItem> m_item;
     QRect m_window;
     QStringList m_shown;
 };
@@ -139,6 +90,7 @@ void tst_Notifications::rules()
 
 QRect tst_Notifications::start(const char *language)
 {
+    m_item.reset();
     m_run.reset();
     m_service.reset(new TavrinTestDesktop); // the stand-in service, in this process
     m_run.reset(new ProgramRun);
@@ -152,10 +104,11 @@ QRect tst_Notifications::start(const char *language)
     m_run->environment().insert("TAVRIN_API_HOST", m_service->sim()->apiHost());
     m_run->environment().insert("LANGUAGE", language);
     m_run->start();
-    const auto item = [this] {
-        return m_watcher->canReadLine() && (m_item = m_watcher->readLine()).startsWith("ITEM ");
-    };
-    return QTest::qWaitFor(item, LongPatience) ? (m_window = windowInFront()) : QRect();
+    const QByteArray item = waitForLine(m_watcher, "ITEM ");
+    if (item.isEmpty())
+        return QRect();
+    m_item.reset(new TavrinTestTrayItem(m_run->sessionBusAddress(), item));
+    return m_window = windowInFront();
 }
 
 QRect tst_Notifications::windowInFront()
@@ -188,7 +141,7 @@ void tst_Notifications::wholeProgram()
     QVERIFY(m_run->click(m_window.topLeft() + QPoint(90, 416))); // Connect
     WAIT_FOR(menu()
              == QStringList({"Disconnect", "_Status", "_Jump to fastest", "C_hange country",
-                             "_Feedback", "Se_ttings", "E_xit"}));
+                             "_Feedback", "Se_ttings (off)", "E_xit"}));
     QVERIFY(hide());
     menu("Disconnect");
     WAIT_FOR(menu().value(0) == "Connect");
@@ -203,10 +156,10 @@ void tst_Notifications::wholeProgram()
                                           title + "Connection to Germany lost"}));
     const QByteArray flood = buildConnectedFrame("10.8.0.2", 1) + buildStatusFrame(Disconnected);
     m_service->send(flood.repeated(100) + buildStatusFrame(Connecting));
-    WAIT_FOR(menu().value(0) == "Connecting");
+    WAIT_FOR(menu().value(0) == "Connecting (off)");
     // Once the notification service has answered, it has been sent whatever came before.
-    call(m_run->sessionBusAddress(), "org.freedesktop.Notifications",
-         "/org/freedesktop/Notifications", "org.freedesktop.Notifications.GetServerInformation");
+    m_item->call("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
+                 "org.freedesktop.Notifications", "GetServerInformation");
     QCOMPARE(shown().size(), 3);
 }
 

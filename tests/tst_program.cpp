@@ -66,8 +66,7 @@ private slots:
     void initTestCase();
     void startupEnds_data();
     void startupEnds();
-    void secondInstanceEndsAtOnce();
-    void mouseAndTray();
+    void instancesMouseAndTray();
     void keyboardAtScaleTwo();
 
 private:
@@ -155,44 +154,32 @@ void tst_Program::startupEnds()
     QTEST(client->readAllStandardOutput(), "output");
 }
 
-void tst_Program::secondInstanceEndsAtOnce()
+// The program has one identity, whatever name it is started under: a second start ends at once,
+// leaving the first untouched. An instance that dies leaves its lock behind; the next one takes
+// it over and runs. Then the title bar's close button hides the window to the tray, a click on
+// the tray icon brings it back. The server remembered from the last run stays on the chooser's
+// face once the list is in; a server picked from the list with the mouse is the one the face
+// then connects to and remembers. Exit from the tray menu (by its mnemonic) ends the program.
+void tst_Program::instancesMouseAndTray()
 {
     ProgramRun run;
-    VERIFY_SET_UP(run.setUp(true, true));
+    VERIFY_SET_UP(run.setUp(true, true, {"--connect-delay", "0", "--disconnect-delay", "0"}));
+    run.storeLogin(false);
     QProcess *first = run.start();
     QVERIFY2(!run.waitForWindow(mainWindow).isEmpty(), "no main window");
-
-    // The program has one identity, whatever name it is started under.
     QTemporaryDir links;
     QVERIFY(QFile::link(TavrinTestEnvironment::clientProgram(), links.filePath("another-name")));
     QProcess *second = run.start(links.filePath("another-name"));
     QVERIFY2(waitForExit(second), "the second instance kept running");
     QCOMPARE(second->exitCode(), 0);
     QCOMPARE(second->readAllStandardOutput(), QByteArray());
-    // The first instance goes on untouched, with its one window; only it reached the service.
     QCOMPARE(first->state(), QProcess::Running);
     QCOMPARE(run.windows(mainWindow).size(), 1);
     QVERIFY(!run.simLog().contains("session=2"));
-
-    // An instance that dies leaves its lock behind; the next one takes it over and runs.
     first->kill();
     QVERIFY(waitForExit(first) && run.waitForSimLog("SVC CLIENT session=1 disconnected"));
-    QProcess *third = run.start();
-    QVERIFY2(run.waitForSimLog("SVC CLIENT session=2 connected"), qPrintable(run.simLog()));
-    QVERIFY2(!run.waitForWindow(mainWindow).isEmpty(), "no main window after the first died");
-    QCOMPARE(third->state(), QProcess::Running);
-}
-
-// The title bar's close button hides the window to the tray, a click on the tray icon brings it
-// back. The server remembered from the last run stays on the chooser's face once the list is
-// in; a server picked from the list with the mouse is the one the face then connects to. Exit
-// from the tray menu (by its mnemonic) ends the program.
-void tst_Program::mouseAndTray()
-{
-    ProgramRun run;
-    VERIFY_SET_UP(run.setUp(true, true, {"--connect-delay", "0", "--disconnect-delay", "0"}));
-    run.storeLogin(false);
     QProcess *client = run.start();
+    QVERIFY2(run.waitForSimLog("SVC CLIENT session=2 connected"), qPrintable(run.simLog()));
     const QString window = run.waitForWindow(mainWindow);
     QVERIFY2(!window.isEmpty(), "no main window");
     const QRect geometry = run.geometry(window);
@@ -242,6 +229,7 @@ void tst_Program::mouseAndTray()
     WAIT_FOR(popupGeometry().isEmpty());
     QVERIFY(run.click(face));
     QVERIFY2(run.waitForSimLog("connect host=127\\.0\\.0\\.11 "), qPrintable(run.simLog()));
+    QCOMPARE(run.settings()->value("Connection Name").toString(), QStringLiteral("France"));
     WAIT_FOR(run.pixel(origin + QPoint(10, 330)) == qRgb(66, 176, 227));
 
     // The menu is one more window of the program; it holds the keyboard while open. Exit takes
@@ -331,6 +319,7 @@ void tst_Program::keyboardAtScaleTwo()
              "Ctrl+Q did not end the program");
     QCOMPARE(client->exitCode(), 0);
     QCOMPARE(run.settings()->value("FavoriteServers").toString(), QStringLiteral("Belgium"));
+    QCOMPARE(run.settings()->value("Connection Name").toString(), QStringLiteral("Belgium"));
 }
 
 TAVRIN_TEST_MAIN(tst_Program)

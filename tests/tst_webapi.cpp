@@ -44,11 +44,6 @@ ServerList fetch(const QByteArray &host, int timeout = 10000)
     return once ? client.servers() : ServerList{{"finished() count", {}, {}}};
 }
 
-QByteArray logText()
-{
-    return TavrinTestEnvironment::logEntries().join('\n').toUtf8();
-}
-
 // A lookup wired as the window wires it to its requests and its shared network manager.
 struct Lookup : QPublicAddressLookup
 {
@@ -187,7 +182,7 @@ private slots:
         }
         for (const char *line :
              {"get_list was longer than 4194304 bytes", "get_list took more than 150 ms"})
-            QVERIFY2(logText().contains(line), line);
+            QVERIFY2(TavrinTestEnvironment::logText().contains(line), line);
     }
 
     // Over https the certificate is checked against the trusted authorities: a server signed by
@@ -207,9 +202,8 @@ private slots:
         QCOMPARE(lookup.round(), detecting.repeated(4) + "Unknown.");
         QCOMPARE(desktop.log().filter(QRegularExpression("^HTTP ")), QStringList());
         for (const char *call : {"get_list", "get_ip"}) {
-            const QByteArray line = "TLS verification failed for " + QByteArray(call) + " at "
-                                    + host;
-            QVERIFY2(logText().contains(line + ": "), line.constData());
+            const QString line = "TLS verification failed for " + QString(call) + " at " + host;
+            QVERIFY2(TavrinTestEnvironment::logText().contains(line + ": "), qPrintable(line));
         }
 
         const QSslConfiguration system = QSslConfiguration::defaultConfiguration();

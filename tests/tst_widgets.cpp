@@ -344,6 +344,19 @@ private slots:
             QTRY_COMPARE(c.box.view()->isVisible(), x >= 24 && x <= 40);
             QVERIFY(c.box.view()->isVisible() || c.popupOpens());
         }
+        // A click outside the open list closes it; holding the button from the popup button and
+        // letting go over a row picks that row.
+        QWidget *popup = c.box.view()->window();
+        QTest::mouseClick(popup->windowHandle(), Qt::LeftButton, {}, QPoint(-40, -40));
+        QTRY_VERIFY(!c.box.view()->isVisible());
+        QTest::mousePress(&c.box, Qt::LeftButton, {}, {c.box.width() - 74, 30});
+        QTRY_VERIFY(c.box.view()->isVisible());
+        const QRect row = c.box.view()->visualRect(c.box.model()->index(4, 0));
+        const QPoint target = c.box.view()->viewport()->mapTo(popup, row.center());
+        QTest::mouseMove(popup->windowHandle(), target);
+        QTest::mouseRelease(popup->windowHandle(), Qt::LeftButton, {}, target);
+        QTRY_VERIFY(!c.box.view()->isVisible());
+        QCOMPARE(c.box.currentIndex(), 4);
         QCOMPARE(stars.count(), 3);
         QCOMPARE(pressed.count(), 1);
     }

@@ -19,6 +19,16 @@ QString missingTool(const QStringList &names)
     return QString();
 }
 
+bool runTool(const char *name, const QStringList &arguments, QByteArray *output)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(toolPath(name), arguments);
+    const bool ended = process.waitForFinished(3 * LongPatience);
+    *output = process.readAll();
+    return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
 void ProgramRun::storeLogin(bool autoLogin)
 {
     QSettings *stored = settings();
@@ -221,4 +231,18 @@ QRgb ProgramRun::pixel(const QPoint &at)
 bool waitForExit(QProcess *process)
 {
     return process->state() == QProcess::NotRunning || process->waitForFinished(LongPatience);
+}
+
+QByteArray waitForLine(QProcess *process, const QByteArray &prefix, int count)
+{
+    QByteArray found;
+    const auto seen = [&] {
+        while (found.isEmpty() && process->canReadLine()) {
+            const QByteArray line = process->readLine();
+            if (line.startsWith(prefix) && --count == 0)
+                found = line;
+        }
+        return !found.isEmpty();
+    };
+    return QTest::qWaitFor(seen, LongPatience) ? found : QByteArray();
 }

@@ -26,8 +26,14 @@ constexpr int longWait = LongPatience;
 QString toolPath(const char *name);
 // Why a test cannot run here: the first of the tools that is not installed; empty when all are.
 QString missingTool(const QStringList &names);
+// Runs an installed tool to its end, in the test's environment: true when it ended with code 0;
+// *output has what it printed, on either channel.
+bool runTool(const char *name, const QStringList &arguments, QByteArray *output);
 // Waits (up to the long wait) for the process to end; false when it kept running.
 bool waitForExit(QProcess *process);
+// Waits for the count-th line of the process's output that starts with the prefix, passing over
+// the others; empty when it did not come.
+QByteArray waitForLine(QProcess *process, const QByteArray &prefix, int count = 1);
 
 // Waits until the condition holds, looking again every 10 ms (QTRY looks every 50 ms).
 #define WAIT_FOR(condition) \

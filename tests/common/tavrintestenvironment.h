@@ -65,6 +65,8 @@ public:
     // The lines of the client's log (in the home folder unless named) behind their time stamps:
     // "Warning: text".
     static QStringList logEntries(const QString &path = QString());
+    // The same entries of the log in the home folder as one text, a line each.
+    static QString logText() { return logEntries().join('\n'); }
 
 private:
     void isolate();

@@ -1,0 +1,34 @@
+#include "tavrintestbus_unix.h"
+
+#include "tavrintestenvironment.h"
+
+#include <QtDBus/qdbusmessage.h>
+#include <QtDBus/qdbusmetatype.h>
+
+TavrinTestBus::TavrinTestBus(const QString &address, const QString &name)
+    : m_name(name)
+    , m_bus(QDBusConnection::connectToBus(address, name))
+{}
+
+TavrinTestBus::~TavrinTestBus()
+{
+    QDBusConnection::disconnectFromBus(m_name);
+}
+
+QVariantList TavrinTestBus::call(const QString &service, const QString &path,
+                                 const QString &interface, const QString &method,
+                                 const QVariantList &arguments)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+    message.setArguments(arguments);
+    return m_bus.call(message, QDBus::Block, LongPatience).arguments();
+}
+
+QVariant TavrinTestBus::property(const QString &service, const QString &path,
+                                 const QString &interface, const char *name)
+{
+    return call(service, path, "org.freedesktop.DBus.Properties", "Get", {interface, name})
+            .value(0)
+            .value<QDBusVariant>()
+            .variant();
+}
