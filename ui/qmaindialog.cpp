@@ -75,7 +75,16 @@ void QMainDialog::connectSignals()
     connect(tray.icon(), &QSystemTrayIcon::activated, this, &QMainDialog::on_TrayActivated);
     connect(notifier, &QConnectionNotifier::notify, this,
             [this](const QString &text) { tray.icon()->showMessage(windowTitle(), text); });
-    tray.connectEntries(this);
+    const std::pair<QAction *, void (QMainDialog::*)(bool)> entries[]
+            = {{tray.connectAction(), &QMainDialog::on_menuConnectTriggered},
+               {tray.statusAction(), &QMainDialog::on_menuStatusTriggered},
+               {tray.jumpToFastestAction(), &QMainDialog::on_menuJumptToFastestTriggered},
+               {tray.feedbackAction(), &QMainDialog::on_menuFeedbacktTriggered},
+               {tray.settingsAction(), &QMainDialog::on_menuSettingsTriggered},
+               {tray.exitAction(), &QMainDialog::on_menuExitTriggered}};
+    for (const auto &[entry, slot] : entries)
+        connect(entry, &QAction::triggered, this, slot);
+    connect(&tray, &QTavrinTray::serverChosen, this, &QMainDialog::on_menuChangeCountryTriggered);
     tray.addWindowKeys(this);
 }
 
@@ -402,10 +411,9 @@ void QMainDialog::on_menuJumptToFastestTriggered(bool)
     switchServer(QVPNClientSettings::defaultConnection().name);
 }
 
-void QMainDialog::on_menuChangeCountryTriggered(bool)
+void QMainDialog::on_menuChangeCountryTriggered(const QString &serverName)
 {
-    if (const auto *entry = qobject_cast<const QAction *>(sender()))
-        switchServer(entry->data().toString());
+    switchServer(serverName);
 }
 
 void QMainDialog::on_menuFeedbacktTriggered(bool)

@@ -71,7 +71,7 @@ private slots:
     void on_menuConnectTriggered(bool checked);
     void on_menuStatusTriggered(bool checked);
     void on_menuJumptToFastestTriggered(bool checked);
-    void on_menuChangeCountryTriggered(bool checked);
+    void on_menuChangeCountryTriggered(const QString &serverName);
     void on_menuFeedbacktTriggered(bool checked);
     void on_menuSettingsTriggered(bool checked);
     void on_menuExitTriggered(bool checked);

@@ -49,26 +49,6 @@ void QTavrinTray::showState(const QConnectionStateLook &look, const QString &too
     m_settings->setEnabled(look.settingsEnabled);
 }
 
-void QTavrinTray::setEntryReceiver(QObject *receiver, const char *member)
-{
-    m_receiver = receiver;
-    m_member = member;
-}
-
-void QTavrinTray::connectEntries(QObject *receiver)
-{
-    const std::pair<QAction *, const char *> entries[]
-            = {{m_connect, SLOT(on_menuConnectTriggered(bool))},
-               {m_status, SLOT(on_menuStatusTriggered(bool))},
-               {m_jumpToFastest, SLOT(on_menuJumptToFastestTriggered(bool))},
-               {m_feedback, SLOT(on_menuFeedbacktTriggered(bool))},
-               {m_settings, SLOT(on_menuSettingsTriggered(bool))},
-               {m_exit, SLOT(on_menuExitTriggered(bool))}};
-    for (const auto &[entry, slot] : entries)
-        connect(entry, SIGNAL(triggered(bool)), receiver, slot);
-    setEntryReceiver(receiver, SLOT(on_menuChangeCountryTriggered(bool)));
-}
-
 void QTavrinTray::addWindowKeys(QWidget *window)
 {
     const auto key = [window](int keys, QAction *entry) {
@@ -105,8 +85,7 @@ void QTavrinTray::addEntries()
         entry->setData(name);
         if (text != name)
             entry->setToolTip(name);
-        if (m_receiver)
-            connect(entry, SIGNAL(triggered(bool)), m_receiver, m_member.constData());
+        connect(entry, &QAction::triggered, this, [this, name] { emit serverChosen(name); });
     }
     if (m_added < m_servers.size())
         m_adding.start();

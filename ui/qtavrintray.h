@@ -38,14 +38,8 @@ public:
     // The icon and entries of the state's look, and the tool tip that names the state.
     void showState(const QConnectionStateLook &look, const QString &toolTip);
     // The change-country entries, one per server in list order, show its name as it is ("&" is
-    // no mnemonic) and keep it as their data; each entry's triggered(bool) goes to the member
-    // (a SLOT()) of the receiver. A long list is added a slice at a time, so that the window
-    // answers meanwhile.
-    void setEntryReceiver(QObject *receiver, const char *member);
-    // Each entry's triggered(bool) goes to the receiver's slot of the window's name for it:
-    // on_menuConnectTriggered(bool) and so on, on_menuChangeCountryTriggered(bool) for the
-    // change-country entries.
-    void connectEntries(QObject *receiver);
+    // no mnemonic) and keep it as their data; choosing one emits serverChosen() with its name.
+    // A long list is added a slice at a time, so that the window answers meanwhile.
     // The entries' keys in the window: Ctrl+Q Exit, Ctrl+I Status, Ctrl+J Jump to fastest,
     // F1 Feedback. A disabled entry's key does nothing.
     void addWindowKeys(QWidget *window);
@@ -55,6 +49,9 @@ public:
     static constexpr int MaximumEntryWidth = 300;
     static constexpr int EntriesPerSlice = 500;
 
+signals:
+    void serverChosen(const QString &serverName);
+
 private:
     void setIcon(const QString &path);
     void addEntries();
@@ -62,8 +59,6 @@ private:
     QSystemTrayIcon m_icon;
     QHash<QString, QIcon> m_icons; // each read once: an icon file holds every size
     QString m_iconPath;
-    QObject *m_receiver = nullptr;
-    QByteArray m_member;
     QList<VPNServer> m_servers;
     int m_added = 0;
     QTimer m_adding;
