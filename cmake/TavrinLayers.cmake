@@ -26,13 +26,17 @@ function(tavrin_folder_sources folder out)
 endfunction()
 
 # Stops the configuration when a source of the folder includes a header of a folder that is
-# not among the allowed ones.
+# not among the allowed ones, in quotes or in angle brackets.
 function(tavrin_check_includes folder allowed)
     tavrin_folder_sources(${folder} sources)
     foreach(source ${sources})
-        file(STRINGS ${source} lines REGEX "^#include \"[a-z]+/")
+        file(STRINGS ${source} lines REGEX "^#include [\"<][a-z]+/")
         foreach(line ${lines})
-            string(REGEX REPLACE "^#include \"([a-z]+)/.*" "\\1" included "${line}")
+            string(REGEX REPLACE "^#include [\"<]([a-z]+)/.*" "\\1" included "${line}")
+            # <sys/...> and the like are the system's; only the project's folders are checked.
+            if(NOT included IN_LIST TAVRIN_LAYER_FOLDERS)
+                continue()
+            endif()
             if(NOT included IN_LIST allowed)
                 file(RELATIVE_PATH shown ${PROJECT_SOURCE_DIR} ${source})
                 message(FATAL_ERROR "${shown} includes a header of \"${included}\", which the "
@@ -41,6 +45,8 @@ function(tavrin_check_includes folder allowed)
         endforeach()
     endforeach()
 endfunction()
+
+set(TAVRIN_LAYER_FOLDERS base service settings webapi ping widgets ui app sim)
 
 function(tavrin_add_layer folder)
     cmake_parse_arguments(ARG "" "" "DEPENDS;LIBRARIES;EXCLUDE" ${ARGN})
