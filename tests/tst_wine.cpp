@@ -195,18 +195,36 @@ void tst_Wine::loginSecondInstanceAndTrayExit()
     const QString error = setUp(&run, &sim, {"--connect-delay", "50", "--disconnect-delay", "50"});
     WineSession wine(&run);
     QVERIFY2(error.isEmpty(), qPrintable(error));
-    QProcess *client = startClient(&run);
-    const QString window = run.waitForWindow(mainWindow);
-    QVERIFY2(!window.isEmpty(), "no main window");
-    QCOMPARE(run.geometry(window).size(), QSize(344, 545));
-
-    // Wine hands the window the keyboard a moment after the window manager activated it.
-    QVERIFY(run.xdotool({"windowactivate", "--sync", window}));
-    QVERIFY(QTest::qWaitFor(
-            [&] { return run.tool("xdotool", {"getwindowfocus"}).trimmed() == window; }, longWait));
+    // Wine now and then docks a program's first tray icon as an empty slot that takes no click
+    // (Wine's own background, about every other fresh display here); a person would start the
+    // program again, and so does the test, after ending it with Ctrl+Q.
+    const QRgb emptySlot = qRgb(220, 218, 213);
+    QProcess *client = nullptr;
+    QString window;
+    int session = 0; // the stand-in's number for the last start's link
+    for (int start = 0; start < 6; ++start) {
+        if (client) {
+            QVERIFY(run.key("ctrl+q") && waitForExit(client));
+            QCOMPARE(client->exitCode(), 0);
+        }
+        client = startClient(&run);
+        ++session;
+        window = run.waitForWindow(mainWindow);
+        QVERIFY2(!window.isEmpty(), "no main window");
+        QCOMPARE(run.geometry(window).size(), QSize(344, 545));
+        // Wine hands the window the keyboard a moment after the window manager activated it.
+        QVERIFY(run.xdotool({"windowactivate", "--sync", window}));
+        QVERIFY(QTest::qWaitFor(
+                [&] { return run.tool("xdotool", {"getwindowfocus"}).trimmed() == window; },
+                longWait));
+        if (QTest::qWaitFor([&] { return run.pixel(trayIcon + QPoint(4, -4)) != emptySlot; }, 3000))
+            break;
+        qInfo("Wine left the tray icon an empty slot; the program is started again");
+    }
     QVERIFY(run.xdotool({"type", "demo"}) && run.key("Tab") && run.xdotool({"type", "demo"})
             && run.key("Return"));
-    const QRegularExpression connected("TUNNEL session=1 state=Connected ");
+    const QRegularExpression connected(
+            QStringLiteral("TUNNEL session=%1 state=Connected ").arg(session));
     QVERIFY2(QTest::qWaitFor([&] { return sim.countLines(connected) > 0; }, longWait),
              qPrintable(sim.lines().join('\n')));
 
@@ -214,7 +232,7 @@ void tst_Wine::loginSecondInstanceAndTrayExit()
     QVERIFY2(waitForExit(second), "the second instance kept running");
     QCOMPARE(second->exitCode(), 0);
     QCOMPARE(client->state(), QProcess::Running);
-    QVERIFY(!sim.lines().join('\n').contains("session=2"));
+    QVERIFY(!sim.lines().join('\n').contains(QStringLiteral("session=%1").arg(session + 1)));
 
     // The menu opens a moment after the click and then holds the keyboard; x is Exit's
     // mnemonic. A key that came too early is lost, as a person's would be: open it again.
