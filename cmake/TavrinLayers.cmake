@@ -4,7 +4,10 @@
 # its include path; what keeps the direction of the layers is the check below: a layer may
 # include headers of its own folder and of the layers it depends on, directly or through them.
 #
-#   tavrin_add_layer(<folder> [DEPENDS <folder>...] [LIBRARIES <target>...] [EXCLUDE <file>...])
+#   tavrin_add_layer(<folder> [DEPENDS <folder>...] [PUBLIC_LIBRARIES <target>...]
+#                    [LIBRARIES <target>...] [EXCLUDE <file>...])
+#
+# PUBLIC_LIBRARIES are those the folder's headers need; LIBRARIES only its sources.
 
 function(tavrin_folder_sources folder out)
     cmake_parse_arguments(ARG "" "" "EXCLUDE" ${ARGN})
@@ -49,7 +52,7 @@ endfunction()
 set(TAVRIN_LAYER_FOLDERS base service settings webapi ping widgets ui app sim)
 
 function(tavrin_add_layer folder)
-    cmake_parse_arguments(ARG "" "" "DEPENDS;LIBRARIES;EXCLUDE" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "DEPENDS;PUBLIC_LIBRARIES;LIBRARIES;EXCLUDE" ${ARGN})
     tavrin_folder_sources(${folder} sources EXCLUDE ${ARG_EXCLUDE})
     add_library(tavrin_${folder} STATIC ${sources})
     target_include_directories(tavrin_${folder} PUBLIC ${PROJECT_SOURCE_DIR})
@@ -59,7 +62,7 @@ function(tavrin_add_layer folder)
         get_property(below GLOBAL PROPERTY TAVRIN_LAYER_${dependency})
         list(APPEND allowed ${below})
     endforeach()
-    target_link_libraries(tavrin_${folder} PUBLIC ${ARG_LIBRARIES})
+    target_link_libraries(tavrin_${folder} PUBLIC ${ARG_PUBLIC_LIBRARIES} PRIVATE ${ARG_LIBRARIES})
     list(REMOVE_DUPLICATES allowed)
     set_property(GLOBAL PROPERTY TAVRIN_LAYER_${folder} ${allowed})
     tavrin_check_includes(${folder} "${allowed}")
