@@ -44,14 +44,13 @@ ServerList fetch(const QByteArray &host, int timeout = 10000)
     return once ? client.servers() : ServerList{{"finished() count", {}, {}}};
 }
 
-// A lookup wired as the window wires it to its requests and its shared network manager.
+// A lookup wired as the window wires it to its requests and a network manager it shares.
 struct Lookup : QPublicAddressLookup
 {
     Lookup()
     {
         setRetryInterval(1);
         connect(this, &Lookup::requestDue, this, [this] { sendRequest(&manager); });
-        connect(&manager, &QNetworkAccessManager::finished, this, &Lookup::handleReply);
         connect(this, &Lookup::textChanged, [this](const QString &text) { texts << text; });
     }
     // The texts from restart() to the first that is not "Detecting...", joined by '|'.

@@ -119,10 +119,8 @@ void QMainDialog::restoreSession()
 // is on screen.
 QNetworkAccessManager *QMainDialog::network()
 {
-    if (!networkManager) {
+    if (!networkManager)
         networkManager = new QNetworkAccessManager(this);
-        connect(networkManager, &QNetworkAccessManager::finished, this, &QMainDialog::http_finished);
-    }
     return networkManager;
 }
 
@@ -318,11 +316,6 @@ void QMainDialog::on_menuStatusTriggered(bool)
 void QMainDialog::updateIPAddress()
 {
     addressLookup->sendRequest(network());
-}
-
-void QMainDialog::http_finished(QNetworkReply *reply)
-{
-    addressLookup->handleReply(reply);
 }
 
 // Commands

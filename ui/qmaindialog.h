@@ -14,7 +14,6 @@
 QT_BEGIN_NAMESPACE
 class QCloseEvent;
 class QNetworkAccessManager;
-class QNetworkReply;
 QT_END_NAMESPACE
 
 class QConnectionClock;
@@ -50,7 +49,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private slots:
-    void http_finished(QNetworkReply *reply);
     void on_minimize_button_clicked();
     void on_close_button_clicked();
     void on_username_label_clicked();

@@ -36,14 +36,13 @@ void QPublicAddressLookup::sendRequest(QNetworkAccessManager *manager)
 {
     emit textChanged(QCoreApplication::translate("QMainDialog", "Detecting..."));
     ++m_attempts;
-    tavrinGet(manager, tavrinPublicAddressUrl(), m_timeout, MaximumAnswerSize, this);
+    QNetworkReply *reply = tavrinGet(manager, tavrinPublicAddressUrl(), m_timeout,
+                                     MaximumAnswerSize, this);
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { handleReply(reply); });
 }
 
 void QPublicAddressLookup::handleReply(QNetworkReply *reply)
 {
-    // The network manager is shared: the answers to other requests are not ours.
-    if (reply->request().originatingObject() != this)
-        return;
     QString address;
     if (reply->error() == QNetworkReply::NoError) {
         QJsonParseError error;

@@ -27,11 +27,9 @@ public:
     void restart();
     // Schedules one request after the retry interval, unless one is scheduled already.
     void schedule();
-    // Sends one request now, through the given network manager.
+    // Sends one request now, through the given network manager, and reads its answer when it
+    // comes; the manager's other replies are left alone.
     void sendRequest(QNetworkAccessManager *manager);
-    // Reads an answer of the web API to one of its requests: shows it, or retries. Other
-    // replies of the network manager are left alone.
-    void handleReply(QNetworkReply *reply);
 
     int attempts() const { return m_attempts; }
     // The longest answer read: an address and a little JSON around it.
@@ -46,6 +44,9 @@ signals:
     void requestDue();
 
 private:
+    // Shows the answer, or retries.
+    void handleReply(QNetworkReply *reply);
+
     QTimer m_due;
     int m_attempts = 0;
     int m_retryInterval = 1000;
