@@ -407,6 +407,7 @@ void QVPNServerComboBox::myCurrentIndexChanged(int index)
 
 void QVPNServerComboBox::pingResult(const QString &hostname, int latency)
 {
+    m_echoOut = false;
     for (int row = 0; row < count(); ++row) {
         ServerEntry entry = itemData(row, Qt::UserRole).toMap();
         if (entry.value(hostnameKey()).toString() != hostname)
@@ -420,16 +421,21 @@ void QVPNServerComboBox::pingResult(const QString &hostname, int latency)
 
 void QVPNServerComboBox::pingNextServer()
 {
+    // Its answer goes on with the cycle: a step due meanwhile (a new fill's) starts no other.
+    if (m_echoOut)
+        return;
     for (int row = 0; row < count(); ++row) {
         const ServerEntry entry = itemData(row, Qt::UserRole).toMap();
         if (entry.contains(pingKey()))
             continue;
         const QString hostname = entry.value(hostnameKey()).toString();
         // An entry without a host cannot be measured: it counts as a failed echo at once.
-        if (hostname.isEmpty())
+        if (hostname.isEmpty()) {
             pingResult(hostname, -1);
-        else
+        } else {
+            m_echoOut = true;
             emit pingHost(hostname);
+        }
         return;
     }
 }

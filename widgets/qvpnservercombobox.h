@@ -92,6 +92,7 @@ private:
     QPingService *m_pingService = nullptr;
     QList<VPNServer> m_servers;
     int m_pingInterval = 500;
+    bool m_echoOut = false; // one echo at a time: a new fill waits for its answer
     bool m_rowPressed = false;
 };
 
