@@ -82,7 +82,6 @@ void QTavrinTray::addEntries()
         QString text = metrics.elidedText(name, Qt::ElideRight, MaximumEntryWidth);
         QAction *entry = m_changeCountry->addAction(
                 text.replace(QLatin1Char('&'), QLatin1String("&&")));
-        entry->setData(name);
         if (text != name)
             entry->setToolTip(name);
         connect(entry, &QAction::triggered, this, [this, name] { emit serverChosen(name); });

@@ -37,12 +37,12 @@ public:
     void show();
     // The icon and entries of the state's look, and the tool tip that names the state.
     void showState(const QConnectionStateLook &look, const QString &toolTip);
-    // The change-country entries, one per server in list order, show its name as it is ("&" is
-    // no mnemonic) and keep it as their data; choosing one emits serverChosen() with its name.
-    // A long list is added a slice at a time, so that the window answers meanwhile.
     // The entries' keys in the window: Ctrl+Q Exit, Ctrl+I Status, Ctrl+J Jump to fastest,
     // F1 Feedback. A disabled entry's key does nothing.
     void addWindowKeys(QWidget *window);
+    // The change-country entries, one per server in list order, show its name as it is ("&" is
+    // no mnemonic); choosing one emits serverChosen() with its name. A long list is added a
+    // slice at a time, so that the window answers meanwhile.
     void setServers(const QList<VPNServer> &servers);
 
     // The widest a server's name is shown in the menu, in pixels.
