@@ -63,6 +63,9 @@ ProgramRun::ProgramRun()
          {"DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS",
           "QT_QPA_PLATFORMTHEME", "SESSION_MANAGER", "TAVRIN_API_HOST", "TAVRIN_SITE_HOST"})
         m_environment.remove(QString::fromLatin1(name));
+    // Without an address, D-Bus would fork a bus launcher from the client's D-Bus thread; a bus
+    // nobody serves fails at once, until startSessionBus() gives the run one.
+    m_environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tavrin-test-no-bus");
 }
 
 ProgramRun::~ProgramRun()
