@@ -49,7 +49,10 @@ function(tavrin_check_includes folder allowed)
     endforeach()
 endfunction()
 
-set(TAVRIN_LAYER_FOLDERS base service settings webapi ping widgets ui app sim)
+# The library layers, from the bottom; app/ (main() only) and sim/ (the stand-in) sit on top and
+# are checked as layers too.
+set(TAVRIN_LIBRARY_LAYERS base service settings webapi ping widgets ui)
+set(TAVRIN_LAYER_FOLDERS ${TAVRIN_LIBRARY_LAYERS} app sim)
 
 function(tavrin_add_layer folder)
     cmake_parse_arguments(ARG "" "" "DEPENDS;PUBLIC_LIBRARIES;LIBRARIES;EXCLUDE" ${ARGN})
