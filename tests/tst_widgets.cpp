@@ -1,11 +1,12 @@
-// The window's own widgets, driven as a person drives them and checked on what they paint.
-#include "ping/qicmpecho.h"
+// The window's own widgets, driven as a person drives them and checked on what they paint, and
+// the chooser's model.
 #include "tavrintestenvironment.h"
 #include "widgets/qclicableframe.h"
 #include "widgets/qclickablelabel.h"
 #include "widgets/qvpnbandwidthwidget.h"
 #include "widgets/qvpnservercombobox.h"
 #include "widgets/qvpnservercomboboxitemdelegate.h"
+#include "widgets/qvpnservermodel.h"
 
 // QTest's mouse functions send to the widget's window handle, through the window system's path,
 // so that Qt's routing and popup handling run as on a desktop.
@@ -41,29 +42,6 @@ int countColor(const QImage &image, const QRect &area, QRgb color, int tolerance
     return count;
 }
 
-// Answers with the given latencies, -1 for any other host; while held, not until the test lets
-// it go or the chooser gives up.
-struct FakeEcho : QIcmpEcho
-{
-    QHash<QString, int> latencies;
-    QAtomicInt holding{0};
-    int echo(const QString &hostname) override
-    {
-        while (holding.loadAcquire())
-            QThread::msleep(2);
-        return latencies.value(hostname, -1);
-    }
-    void abort() override { holding.storeRelease(0); }
-};
-
-// Returns once every zero-time timer started before has fired: they fire in the order started.
-void afterDueTimers()
-{
-    bool fired = false;
-    QTimer::singleShot(0, [&fired] { fired = true; });
-    QTRY_VERIFY(fired);
-}
-
 typedef QList<VPNServer> ServerList;
 const ServerList Sample{{"Automatic", "auto", "auto.test"},
                         {"Germany", "DE", "de.test"},
@@ -71,21 +49,17 @@ const ServerList Sample{{"Automatic", "auto", "auto.test"},
                         {"France", "FR", "fr.test"},
                         {"Japan", "JP", "jp.test"}};
 
-// A shown chooser that measures through a fake echo, with no pause between the steps.
+// A shown chooser with its list.
 struct Chooser
 {
-    FakeEcho *echo = new FakeEcho;
-    QVPNServerComboBox box{echo};
-    QSignalSpy requests{&box, &QVPNServerComboBox::pingHost};
+    QVPNServerComboBox box;
 
-    explicit Chooser(const ServerList &servers, const QHash<QString, int> &latencies = {})
+    explicit Chooser(const ServerList &servers)
     {
-        echo->latencies = latencies;
-        box.setPingInterval(0);
         box.resize(297, 62);
         box.show();
         QVERIFY(QTest::qWaitForWindowExposed(&box));
-        box.setServers(servers); // the first echo after the test's next turn of the event loop
+        box.setServers(servers);
     }
     bool popupOpens()
     {
@@ -269,21 +243,34 @@ private slots:
         QCOMPARE(graph.accessibleDescription(), "Download 4.98Mbit, upload 0.00bits");
     }
 
-    void chooserFillCurrentAndFavorites()
+    // Rows in list order, one host to measure for all its rows, favourites by name; each row
+    // reads its server, favourite mark and latency to assistive technology.
+    void serverModel()
     {
-        Chooser c({});
-        c.box.setServers(Sample); // one row per server, the first one current
-        QCOMPARE(c.box.currentServer(), Sample.at(0));
-        for (int row = -1; row <= 5; ++row)
-            QCOMPARE(c.box.serverAt(row), Sample.value(row));
-        QCOMPARE(c.box.findServer("Germany"), 1);
-        QCOMPARE(c.box.findServer("germany"), -1);
-        c.box.setServers(Sample.mid(3));
-        c.box.setCurrentIndex(1);
-        QCOMPARE(c.box.currentServer(), Sample.at(4));
-        c.box.setCurrentIndex(-1); // neither -1 nor an empty fill forget the current server
-        c.box.setServers({});
-        QCOMPARE(c.box.currentServer(), Sample.at(4));
+        QVPNServerModel model;
+        const ServerList servers = Sample + ServerList{{"France", "FR", "fr2.test"}, {"", "", ""}};
+        model.setServers(servers);
+        QCOMPARE(model.servers(), servers);
+        for (int row = -1; row <= 7; ++row)
+            QCOMPARE(model.serverAt(row), servers.value(row));
+        QCOMPARE(model.findServer("France"), 3);
+        QCOMPARE(model.findServer("germany"), -1);
+        QCOMPARE(model.hostnames(),
+                 QStringList({"auto.test", "de.test", "fr.test", "jp.test", "fr2.test", ""}));
+        QCOMPARE(model.flags(model.index(1)),
+                 Qt::ItemFlags(Qt::ItemIsUserCheckable)); // the delegate picks
+        QCOMPARE(model.index(1).data(Qt::ToolTipRole), QVariant("Germany"));
+        model.setLatency("de.test", 42);
+        model.setLatency("fr.test", -1);
+        QVERIFY(model.setData(model.index(1), Qt::Checked, Qt::CheckStateRole));
+        const QString texts[] = {"Automatic",
+                                 "Germany, favourite, 42 ms",
+                                 "Germany 2, 42 ms",
+                                 "France, no answer",
+                                 "Japan",
+                                 "France"};
+        for (int row = 0; row < 6; ++row)
+            QCOMPARE(model.index(row).data(Qt::AccessibleTextRole).toString(), texts[row]);
         // Favourite texts set one after the other, and the favourites they give.
         const QPair<QStringList, QString> favorites[]
                 = {{{"Japan,France"}, "France,Japan,France"},   // row order; both Frances
@@ -292,33 +279,14 @@ private slots:
                    {{",Germany 2,,", "france,JAPAN", "Atlantis"}, "Germany 2"},
                    {{""}, ""}}; // an empty text marks nothing, not the row without a name
         for (const auto &test : favorites) {
-            c.box.setServers(Sample + ServerList{{"France", "FR", "fr2.test"}, {"", "", "x"}});
-            QCOMPARE(c.box.favoriteServers(), QString()); // a new fill starts without any
+            model.setServers(servers);
+            QCOMPARE(model.favoriteServers(), QString()); // a new list starts without any
+            QVERIFY(!model.index(1).data(QVPNServerModel::LatencyRole).isValid()); // unmeasured
             for (const QString &text : test.first)
-                c.box.setFavoriteServers(text);
-            QCOMPARE(c.box.favoriteServers(), test.second);
-            QVERIFY(c.box.model()->index(6, 0).data(Qt::CheckStateRole) != Qt::Checked);
+                model.setFavoriteServers(text);
+            QCOMPARE(model.favoriteServers(), test.second);
+            QVERIFY(model.index(6, 0).data(Qt::CheckStateRole) != Qt::Checked);
         }
-    }
-
-    void chooserMeasuresOneHostAtATime()
-    {
-        Chooser c(ServerList{{"No host", "XX", ""}} + Sample,
-                  {{"auto.test", 12}, {"de.test", 250}, {"fr.test", -42}, {"jp.test", 480}});
-        c.echo->holding.storeRelease(1);
-        QTRY_COMPARE(c.requests.count(), 1);
-        c.box.setServers(ServerList{{"No host", "XX", ""}} + Sample); // a new fill meanwhile
-        afterDueTimers();
-        QCOMPARE(c.requests.count(), 1); // none while an echo is out, and one cycle still
-        c.echo->holding.storeRelease(0);
-        // No echo for a row without a host, one for a shared host, none again after a failure;
-        // any negative latency is a failure.
-        QTRY_COMPARE(c.box.itemData(5, Qt::UserRole).toMap().value("ping"), QVariant(480));
-        const QVariant latencies[] = {-1, 12, 250, 250, -1, 480};
-        for (int row = 0; row < 6; ++row)
-            QCOMPARE(c.box.itemData(row, Qt::UserRole).toMap().value("ping"), latencies[row]);
-        afterDueTimers(); // the step after the last result, which finds nothing to measure
-        QCOMPARE(c.requests.count(), 4);
     }
 
     // The face takes presses up to W - 75, the popup button from W - 74 (popupOpens() presses
@@ -326,7 +294,9 @@ private slots:
     // open; anywhere else on a row it picks the row and closes the popup.
     void chooserInput()
     {
-        Chooser c(Sample);
+        Chooser c(Sample.mid(3));
+        c.box.setServers(Sample); // a new list: its first row current
+        QCOMPARE(c.box.currentServer(), Sample.at(0));
         QSignalSpy pressed(&c.box, &QVPNServerComboBox::pressed);
         QSignalSpy stars(&c.box, &QVPNServerComboBox::starToggled);
         QTest::mouseClick(&c.box, Qt::LeftButton, {}, {c.box.width() - 75, 30});
@@ -360,6 +330,9 @@ private slots:
         QCOMPARE(c.box.currentIndex(), 4);
         QCOMPARE(stars.count(), 3);
         QCOMPARE(pressed.count(), 1);
+        c.box.setCurrentIndex(-1); // neither -1 nor an empty list forget the current server
+        c.box.setServers({});
+        QCOMPARE(c.box.currentServer(), Sample.at(4));
     }
 
     void chooserPainting()
@@ -373,8 +346,10 @@ private slots:
         for (int row = 0; row < codes.size(); ++row)
             servers << VPNServer{"Server " + QString::number(row), codes[row], QString::number(row)};
         servers[7].name = QString(300, QChar('W'));
-        Chooser c(servers, {{"0", 199}, {"1", 200}, {"2", 399}, {"3", 400}, {"4", 0}});
-        QTRY_VERIFY(c.box.itemData(7, Qt::UserRole).toMap().contains("ping")); // all measured
+        Chooser c(servers);
+        for (int row = 0; row < 8; ++row)
+            c.box.serverModel()->setLatency(QString::number(row),
+                                            QList<int>{199, 200, 399, 400, 0}.value(row, -1));
         const int w = c.box.width(), h = c.box.height();
         for (const bool named : {true, false}) {
             c.box.setCurrentServer(named ? servers.at(7) : VPNServer());
@@ -394,8 +369,11 @@ private slots:
         QImage image(297, 8 * 41, QImage::Format_ARGB32);
         image.fill(Qt::transparent);
         QPainter painter(&image);
-        for (int row = 0; row < 8; ++row)
-            c.box.itemDelegate()->paint(&painter, {}, c.box.model()->index(row, 0));
+        QStyleOptionViewItem option;
+        for (int row = 0; row < 8; ++row) {
+            option.rect = {0, 41 * row, 297, 41};
+            c.box.itemDelegate()->paint(&painter, option, c.box.model()->index(row, 0));
+        }
         painter.end();
         const QRgb bands[] = {Green, Amber, Amber, Red, Gray, Gray, Gray, Gray};
         for (int row = 0, y = 0; row < 8; ++row, y += 41) {
