@@ -1,15 +1,14 @@
-// Latency measurement: echo request bytes, which replies count as ours, the chooser's ping
-// thread ending while an echo blocks, and a real echo where ICMP sockets open.
+// Latency measurement: echo request bytes, which replies count as ours, the latency monitor's
+// cycle and its thread ending while an echo blocks, and a real echo where ICMP sockets open.
 
 #include "ping/qicmppacket.h"
+#include "ping/qlatencymonitor.h"
 #include "ping/qpingservice.h"
 #include "ping/qsystemicmpecho.h"
 #include "tavrintestenvironment.h"
 #include "tavrintestplatform.h"
-#include "widgets/qvpnservercombobox.h"
 
 #include <QtTest/QtTest>
-#include <QtWidgets/QtWidgets>
 
 namespace {
 
@@ -29,26 +28,38 @@ QByteArray reply(bool raw, quint16 id = ourId, quint16 sequence = ourSequence,
     return raw ? header + QByteArray(4, '\0') + message : message;
 }
 
-// Blocks until released, or until aborted when it honours abort().
-struct Blocker
+// An echo answers with the latencies, -1 for any other host, once released or, when it honours
+// that, aborted. The test reads what it did here, also after the monitor has deleted it.
+struct Echoes
 {
-    bool honoursAbort;
+    QHash<QString, int> latencies;
+    bool honoursAbort = true;
     QSemaphore entered{0}, release{0};
     QAtomicInt destroyed{0}, returned{0};
 };
-struct BlockingEcho : QIcmpEcho
+struct FakeEcho : QIcmpEcho
 {
-    Blocker *b = nullptr;
-    ~BlockingEcho() override { b->destroyed.storeRelease(1); }
-    int echo(const QString &) override
+    Echoes *e;
+    explicit FakeEcho(Echoes *echoes)
+        : e(echoes)
+    {}
+    ~FakeEcho() override { e->destroyed.storeRelease(1); }
+    int echo(const QString &hostname) override
     {
-        b->entered.release();
-        const int latency = b->release.tryAcquire(1, Patience) ? 5 : -1;
-        b->returned.storeRelease(1);
-        return latency;
+        e->entered.release();
+        const bool answered = e->release.tryAcquire(1, Patience);
+        e->returned.ref();
+        return answered ? e->latencies.value(hostname, -1) : -1;
     }
-    void abort() override { b->release.release(b->honoursAbort); }
+    void abort() override { e->release.release(e->honoursAbort); }
 };
+
+void afterDueTimers() // returns once the zero-time timers started before have fired
+{
+    bool fired = false;
+    QTimer::singleShot(0, [&fired] { fired = true; });
+    QTRY_VERIFY(fired);
+}
 
 } // namespace
 
@@ -96,27 +107,45 @@ private slots:
         check(true, reply(true).insert(20, QByteArray(4, '\1')).replace(0, 1, "\x46"), true);
     }
 
-    // Destroying the chooser never waits for the echo; its thread and service end after it.
-    void chooserEndsWhileEchoBlocks()
+    // Each host once, in order, after the pause; a host of no name fails without an echo, any
+    // negative latency is a failure. A new list while an echo is out starts no second cycle:
+    // the answer counts for it. Destroying the monitor never waits for an echo; its thread and
+    // service end after it.
+    void monitorCycleAndEnd()
     {
+        const QStringList hosts{"", "a.test", "b.test", "c.test", "d.test"};
         for (const bool honoursAbort : {true, false}) {
-            Blocker blocker{honoursAbort};
-            auto *echo = new BlockingEcho;
-            echo->b = &blocker;
-            auto *chooser = new QVPNServerComboBox(echo);
-            chooser->setPingInterval(0);
-            chooser->setServers({{"Germany", "DE", "de.test"}});
-            QTRY_COMPARE(blocker.entered.available(), 1);
-            delete chooser;
-            const int destroyedAtOnce = blocker.destroyed.loadAcquire();
-            const int returnedAtOnce = blocker.returned.loadAcquire();
-            blocker.release.release();
-            // An echo that ignores the abort comes back only once released.
-            QVERIFY2(honoursAbort || !returnedAtOnce, "the chooser waited for the echo");
-            // Given up, the echo ends with its thread and service; otherwise nothing is deleted
-            // under it, and they end once it comes back.
+            Echoes echoes{{{"a.test", 12}, {"b.test", 250}, {"c.test", -42}}, honoursAbort};
+            auto *monitor = new QLatencyMonitor(new FakeEcho(&echoes));
+            QSignalSpy requests(monitor, &QLatencyMonitor::pingHost);
+            QSignalSpy results(monitor, &QLatencyMonitor::latencyMeasured);
+            monitor->setInterval(Patience);
+            monitor->setHosts(hosts);
+            afterDueTimers();
+            QVERIFY(results.isEmpty()); // the pause first
+            monitor->setInterval(0);
+            QTRY_COMPARE(echoes.entered.available(), 1);
+            monitor->setHosts(hosts.mid(1));
+            afterDueTimers();
+            QCOMPARE(requests.count(), 1); // a.test's
+            echoes.release.release(3);
+            QTRY_COMPARE(echoes.entered.available(), 4); // d.test's echo blocks
+            afterDueTimers();
+            QCOMPARE(requests.count(), 4);
+            QStringList measured;
+            for (const QVariantList &result : qAsConst(results))
+                measured << result.value(0).toString() + ':' + result.value(1).toString();
+            QCOMPARE(measured.join(','), ":-1,a.test:12,b.test:250,c.test:-1");
+            delete monitor;
+            const int destroyedAtOnce = echoes.destroyed.loadAcquire();
+            const int returnedAtOnce = echoes.returned.loadAcquire();
+            echoes.release.release();
+            // An echo that ignores the abort comes back only once released. Given up, the echo
+            // ends with its thread and service; otherwise nothing is deleted under it, and they
+            // end once it comes back.
+            QVERIFY2(honoursAbort || returnedAtOnce == 3, "the monitor waited for the echo");
             QCOMPARE(destroyedAtOnce, honoursAbort ? 1 : 0);
-            QTRY_COMPARE(blocker.destroyed.loadAcquire(), 1);
+            QTRY_COMPARE(echoes.destroyed.loadAcquire(), 1);
         }
     }
 

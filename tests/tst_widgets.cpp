@@ -1,11 +1,12 @@
-// The window's own widgets, driven as a person drives them and checked on what they paint.
-#include "ping/qicmpecho.h"
+// The window's own widgets, driven as a person drives them and checked on what they paint, and
+// the chooser's model.
 #include "tavrintestenvironment.h"
 #include "widgets/qclicableframe.h"
 #include "widgets/qclickablelabel.h"
 #include "widgets/qvpnbandwidthwidget.h"
 #include "widgets/qvpnservercombobox.h"
 #include "widgets/qvpnservercomboboxitemdelegate.h"
+#include "widgets/qvpnservermodel.h"
 
 // QTest's mouse functions send to the widget's window handle, through the window system's path,
 // so that Qt's routing and popup handling run as on a desktop.
@@ -41,64 +42,12 @@ int countColor(const QImage &image, const QRect &area, QRgb color, int tolerance
     return count;
 }
 
-// Answers with the given latencies, -1 for any other host; while held, not until the test lets
-// it go or the chooser gives up.
-struct FakeEcho : QIcmpEcho
-{
-    QHash<QString, int> latencies;
-    QAtomicInt holding{0};
-    int echo(const QString &hostname) override
-    {
-        while (holding.loadAcquire())
-            QThread::msleep(2);
-        return latencies.value(hostname, -1);
-    }
-    void abort() override { holding.storeRelease(0); }
-};
-
-// Returns once every zero-time timer started before has fired: they fire in the order started.
-void afterDueTimers()
-{
-    bool fired = false;
-    QTimer::singleShot(0, [&fired] { fired = true; });
-    QTRY_VERIFY(fired);
-}
-
 typedef QList<VPNServer> ServerList;
 const ServerList Sample{{"Automatic", "auto", "auto.test"},
                         {"Germany", "DE", "de.test"},
                         {"Germany 2", "DE", "de.test"},
                         {"France", "FR", "fr.test"},
                         {"Japan", "JP", "jp.test"}};
-
-// A shown chooser that measures through a fake echo, with no pause between the steps.
-struct Chooser
-{
-    FakeEcho *echo = new FakeEcho;
-    QVPNServerComboBox box{echo};
-    QSignalSpy requests{&box, &QVPNServerComboBox::pingHost};
-
-    explicit Chooser(const ServerList &servers, const QHash<QString, int> &latencies = {})
-    {
-        echo->latencies = latencies;
-        box.setPingInterval(0);
-        box.resize(297, 62);
-        box.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&box));
-        box.setServers(servers); // the first echo after the test's next turn of the event loop
-    }
-    bool popupOpens()
-    {
-        QTest::mouseClick(&box, Qt::LeftButton, {}, {box.width() - 74, 30});
-        return QTest::qWaitFor([this] { return box.view()->isVisible(); });
-    }
-    void mouseOnRow(QTest::MouseAction action, int row, int x)
-    {
-        const QRect rect = box.view()->visualRect(box.model()->index(row, 0));
-        QTest::mouseEvent(action, box.view()->viewport(), Qt::LeftButton, {},
-                          {x, rect.center().y()});
-    }
-};
 
 class tst_Widgets : public QObject
 {
@@ -125,22 +74,20 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&parent));
         QSignalSpy labelClicks(label, &QClickableLabel::clicked);
         QSignalSpy frameClicks(frame, &QClicableFrame::clicked);
-        for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
-            labelClicks.clear();
-            frameClicks.clear();
-            parent.presses = 0;
+        for (int i = 0; i < 3; ++i) { // the left, right and middle buttons
+            const auto button = Qt::MouseButton(Qt::LeftButton << i);
             QTest::mousePress(label, button, {}, {5, 5});
             QTest::mouseMove(label, {6, 5});
             QTest::mouseRelease(label, button, {}, {6, 5});
-            QCOMPARE(labelClicks.count(), 0);
+            QCOMPARE(labelClicks.count(), i);
             QTest::mouseClick(label, button, {}, {5, 5}); // the next press forgets the move
-            QCOMPARE(labelClicks.count(), 1);
+            QCOMPARE(labelClicks.count(), i + 1);
             QTest::mousePress(frame, button, {}, {5, 5});
-            QCOMPARE(frameClicks.count(), 1);
+            QCOMPARE(frameClicks.count(), 3 * i + 1);
             QTest::mouseRelease(frame, button, {}, {5, 5});
             QTest::mouseDClick(frame, button, {}, {5, 5});
-            QCOMPARE(frameClicks.count(), 3);
-            QCOMPARE(parent.presses, 2); // the label's, none of the frame's
+            QCOMPARE(frameClicks.count(), 3 * i + 3);
+            QCOMPARE(parent.presses, 2 * i + 2); // the label's, none of the frame's
         }
     }
 
@@ -192,7 +139,7 @@ private slots:
     // six pixels further left; blue for type 1, red for any other. The legend shows the newest
     // sample's rates (half the reported values) by arrows in its palette, and the scale's top,
     // half and 0: it looks as the same texts drawn at their places on the empty graph.
-    void graphPainting()
+    void graph()
     {
         QVPNBandwidthWidget graph;
         graph.resize(342, 150);
@@ -207,20 +154,18 @@ private slots:
         graph.addSample(1, 20000, 50000); // under a top of 100,000: levels 120 and 75
         QCOMPARE(graph.accessibleDescription(), "Download 100.00Kbit, upload 0.25Mbit");
         const QImage image = graph.grab().toImage();
-        const std::tuple<int, int, QRgb> bars[] = {{340, 75, BlueUp},
-                                                   {337, 120, BlueDown},
-                                                   {334, 135, RedUp},
-                                                   {331, 60, RedDown}};
+        // clang-format off
+        const std::tuple<int, int, QRgb> bars[] = {{340, 75, BlueUp}, {337, 120, BlueDown},
+                                                   {334, 135, RedUp}, {331, 60, RedDown}};
+        const QPair<QPoint, QString> texts[] = {{{171, 21}, "0.25Mbit"}, {{261, 21}, "100.00Kbit"},
+                {{5, 21}, "1.00Mbit"}, {{5, 85}, "0.50Mbit"}, {{5, 140}, "0.00bits"}};
+        // clang-format on
         for (const auto &[middle, level, colour] : bars) {
             for (int x = middle - 1; x <= middle + 1; ++x)
                 for (const int y : {50, 70, 80, 115, 125, 140, 148})
                     COMPARE_PIXEL(image, x, y, y > level ? colour : x % 24 ? Background : Grid);
         }
         COMPARE_PIXEL(image, 329, 100, Background);
-        // clang-format off
-        const QPair<QPoint, QString> texts[] = {{{171, 21}, "0.25Mbit"}, {{261, 21}, "100.00Kbit"},
-                {{5, 21}, "1.00Mbit"}, {{5, 85}, "0.50Mbit"}, {{5, 140}, "0.00bits"}};
-        // clang-format on
         QPainter painter(&expected);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QColor(128, 128, 128));
@@ -237,17 +182,12 @@ private slots:
         COMPARE_PIXEL(image, 341 - 89, 13, BlueDown);
         graph.addSample(0, 0, 0);
         COMPARE_PIXEL(graph.grab().toImage(), 341 - 179, 20, RedUp);
-    }
 
-    // However fast samples come, the graph is painted by its one repaint timer alone, once per
-    // expiry: not once per sample.
-    void graphPaintsByItsTimer()
-    {
-        QVPNBandwidthWidget graph;
-        graph.resize(342, 150);
+        // However fast samples come, the graph is painted by its one repaint timer alone, once
+        // per expiry: not once per sample.
         graph.show();
         QVERIFY(QTest::qWaitForWindowExposed(&graph));
-        QCoreApplication::processEvents(); // the first paint, of the empty graph
+        QCoreApplication::processEvents(); // the first paint
         struct Counter : QObject
         {
             int paints = 0;
@@ -266,24 +206,30 @@ private slots:
             QCOMPARE(counter.paints, round - 1);
             QTRY_COMPARE(counter.paints, round);
         }
-        QCOMPARE(graph.accessibleDescription(), "Download 4.98Mbit, upload 0.00bits");
     }
 
-    void chooserFillCurrentAndFavorites()
+    // Rows in list order, one host to measure for all its rows, favourites by name; each row
+    // reads its server, favourite mark and latency to assistive technology.
+    void serverModel()
     {
-        Chooser c({});
-        c.box.setServers(Sample); // one row per server, the first one current
-        QCOMPARE(c.box.currentServer(), Sample.at(0));
-        for (int row = -1; row <= 5; ++row)
-            QCOMPARE(c.box.serverAt(row), Sample.value(row));
-        QCOMPARE(c.box.findServer("Germany"), 1);
-        QCOMPARE(c.box.findServer("germany"), -1);
-        c.box.setServers(Sample.mid(3));
-        c.box.setCurrentIndex(1);
-        QCOMPARE(c.box.currentServer(), Sample.at(4));
-        c.box.setCurrentIndex(-1); // neither -1 nor an empty fill forget the current server
-        c.box.setServers({});
-        QCOMPARE(c.box.currentServer(), Sample.at(4));
+        QVPNServerModel model;
+        const ServerList servers = Sample + ServerList{{"France", "FR", "fr2.test"}, {"", "", ""}};
+        model.setServers(servers);
+        for (int row = -1; row <= 7; ++row)
+            QCOMPARE(model.serverAt(row), servers.value(row));
+        QCOMPARE(model.findServer("France"), 3);
+        QCOMPARE(model.findServer("germany"), -1);
+        QCOMPARE(model.hostnames(),
+                 QStringList({"auto.test", "de.test", "fr.test", "jp.test", "fr2.test", ""}));
+        QCOMPARE(model.index(1).data(Qt::ToolTipRole), QVariant("Germany"));
+        model.setLatency("de.test", 42);
+        model.setLatency("fr.test", -1);
+        QVERIFY(model.setData(model.index(1), Qt::Checked, Qt::CheckStateRole));
+        QStringList texts;
+        for (int row = 0; row < 6; ++row)
+            texts << model.index(row).data(Qt::AccessibleTextRole).toString();
+        QCOMPARE(texts.join('|'), "Automatic|Germany, favourite, 42 ms|Germany 2, 42 ms|"
+                                  "France, no answer|Japan|France");
         // Favourite texts set one after the other, and the favourites they give.
         const QPair<QStringList, QString> favorites[]
                 = {{{"Japan,France"}, "France,Japan,France"},   // row order; both Frances
@@ -292,96 +238,46 @@ private slots:
                    {{",Germany 2,,", "france,JAPAN", "Atlantis"}, "Germany 2"},
                    {{""}, ""}}; // an empty text marks nothing, not the row without a name
         for (const auto &test : favorites) {
-            c.box.setServers(Sample + ServerList{{"France", "FR", "fr2.test"}, {"", "", "x"}});
-            QCOMPARE(c.box.favoriteServers(), QString()); // a new fill starts without any
+            model.setServers(servers);
+            QCOMPARE(model.favoriteServers(), QString()); // a new list starts without any
+            QVERIFY(!model.index(1).data(QVPNServerModel::LatencyRole).isValid()); // unmeasured
             for (const QString &text : test.first)
-                c.box.setFavoriteServers(text);
-            QCOMPARE(c.box.favoriteServers(), test.second);
-            QVERIFY(c.box.model()->index(6, 0).data(Qt::CheckStateRole) != Qt::Checked);
+                model.setFavoriteServers(text);
+            QCOMPARE(model.favoriteServers(), test.second);
+            QVERIFY(model.index(6, 0).data(Qt::CheckStateRole) != Qt::Checked);
         }
     }
 
-    void chooserMeasuresOneHostAtATime()
-    {
-        Chooser c(ServerList{{"No host", "XX", ""}} + Sample,
-                  {{"auto.test", 12}, {"de.test", 250}, {"fr.test", -42}, {"jp.test", 480}});
-        c.echo->holding.storeRelease(1);
-        QTRY_COMPARE(c.requests.count(), 1);
-        c.box.setServers(ServerList{{"No host", "XX", ""}} + Sample); // a new fill meanwhile
-        afterDueTimers();
-        QCOMPARE(c.requests.count(), 1); // none while an echo is out, and one cycle still
-        c.echo->holding.storeRelease(0);
-        // No echo for a row without a host, one for a shared host, none again after a failure;
-        // any negative latency is a failure.
-        QTRY_COMPARE(c.box.itemData(5, Qt::UserRole).toMap().value("ping"), QVariant(480));
-        const QVariant latencies[] = {-1, 12, 250, 250, -1, 480};
-        for (int row = 0; row < 6; ++row)
-            QCOMPARE(c.box.itemData(row, Qt::UserRole).toMap().value("ping"), latencies[row]);
-        afterDueTimers(); // the step after the last result, which finds nothing to measure
-        QCOMPARE(c.requests.count(), 4);
-    }
-
-    // The face takes presses up to W - 75, the popup button from W - 74 (popupOpens() presses
-    // there). In the popup a release on the star (x 24 to 40) toggles it and keeps the popup
-    // open; anywhere else on a row it picks the row and closes the popup.
-    void chooserInput()
-    {
-        Chooser c(Sample);
-        QSignalSpy pressed(&c.box, &QVPNServerComboBox::pressed);
-        QSignalSpy stars(&c.box, &QVPNServerComboBox::starToggled);
-        QTest::mouseClick(&c.box, Qt::LeftButton, {}, {c.box.width() - 75, 30});
-        QCOMPARE(pressed.count(), 1);
-        QVERIFY(!c.box.view()->isVisible());
-        QVERIFY(c.popupOpens());
-        const std::tuple<int, int, QString, int> clicks[] = {{24, 2, "Germany 2", 0},
-                                                             {40, 3, "Germany 2,France", 0},
-                                                             {41, 4, "Germany 2,France", 4},
-                                                             {23, 1, "Germany 2,France", 1},
-                                                             {40, 2, "France", 1}};
-        for (const auto &[x, row, favorites, current] : clicks) {
-            c.mouseOnRow(QTest::MouseClick, row, x);
-            QCOMPARE(c.box.favoriteServers(), favorites);
-            QCOMPARE(c.box.currentIndex(), current);
-            QTRY_COMPARE(c.box.view()->isVisible(), x >= 24 && x <= 40);
-            QVERIFY(c.box.view()->isVisible() || c.popupOpens());
-        }
-        // A click outside the open list closes it; holding the button from the popup button and
-        // letting go over a row picks that row.
-        QWidget *popup = c.box.view()->window();
-        QTest::mouseClick(popup->windowHandle(), Qt::LeftButton, {}, QPoint(-40, -40));
-        QTRY_VERIFY(!c.box.view()->isVisible());
-        QTest::mousePress(&c.box, Qt::LeftButton, {}, {c.box.width() - 74, 30});
-        QTRY_VERIFY(c.box.view()->isVisible());
-        const QRect row = c.box.view()->visualRect(c.box.model()->index(4, 0));
-        const QPoint target = c.box.view()->viewport()->mapTo(popup, row.center());
-        QTest::mouseMove(popup->windowHandle(), target);
-        QTest::mouseRelease(popup->windowHandle(), Qt::LeftButton, {}, target);
-        QTRY_VERIFY(!c.box.view()->isVisible());
-        QCOMPARE(c.box.currentIndex(), 4);
-        QCOMPARE(stars.count(), 3);
-        QCOMPARE(pressed.count(), 1);
-    }
-
-    void chooserPainting()
+    // The face takes presses up to W - 75, the popup button from W - 74. In the popup a release
+    // on the star (x 24 to 40) toggles it and keeps the popup open; anywhere else on a row it
+    // picks the row and closes the popup. A long name ends in "..." before the latency.
+    void chooser()
     {
         // Only a built-in code names a flag: not a path, not a lower-case code, not XX.
         for (const char *code : {"../location_pin_fill", "de", "XX"})
             QCOMPARE(flagImagePath(code), QString());
-        // A long name ends in "..." before the latency.
         const QStringList codes{"auto", "DE", "DE", "FR", "JP", "XX", "US", "SE"};
         ServerList servers;
         for (int row = 0; row < codes.size(); ++row)
-            servers << VPNServer{"Server " + QString::number(row), codes[row], QString::number(row)};
+            servers << VPNServer{"S" + QString::number(row), codes[row], QString::number(row)};
         servers[7].name = QString(300, QChar('W'));
-        Chooser c(servers, {{"0", 199}, {"1", 200}, {"2", 399}, {"3", 400}, {"4", 0}});
-        QTRY_VERIFY(c.box.itemData(7, Qt::UserRole).toMap().contains("ping")); // all measured
-        const int w = c.box.width(), h = c.box.height();
+        QVPNServerComboBox box;
+        box.resize(297, 62);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        box.setServers(servers.mid(3));
+        box.setServers(servers); // a new list: its first row current
+        QCOMPARE(box.currentServer(), servers.at(0));
+        for (int row = 0; row < 8; ++row)
+            box.serverModel()->setLatency(QString::number(row),
+                                          QList<int>{199, 200, 399, 400, 0}.value(row, -1));
+        const int w = box.width(), h = box.height();
         for (const bool named : {true, false}) {
-            c.box.setCurrentServer(named ? servers.at(7) : VPNServer());
-            QCOMPARE(c.box.toolTip(), named ? servers.at(7).name : QString());
+            box.setCurrentServer(named ? servers.at(7) : VPNServer());
+            QCOMPARE(box.toolTip(), named ? servers.at(7).name : QString());
             QImage image(w, h, QImage::Format_ARGB32);
             image.fill(Qt::transparent);
-            c.box.render(&image, {}, {}, QWidget::DrawChildren);
+            box.render(&image, {}, {}, QWidget::DrawChildren);
             for (const QPoint corner : {QPoint(0, 0), {0, h - 1}, {w - 1, 0}, {w - 1, h - 1}})
                 QVERIFY(qAlpha(image.pixel(corner)) < 255); // rounded
             // "Connect" in white over the name in dark blue, both left of the line.
@@ -389,13 +285,15 @@ private slots:
             QCOMPARE(countColor(image, QRect(w - 74, 0, 8, h), White), 0);
             QCOMPARE(countColor(image, QRect(0, 28, w - 75, h - 28), qRgb(1, 67, 97)) > 5, named);
         }
-        c.box.setCurrentIndex(2); // the popup's rows
-
+        box.setCurrentIndex(2); // the popup's rows, each painted into its rectangle
         QImage image(297, 8 * 41, QImage::Format_ARGB32);
         image.fill(Qt::transparent);
         QPainter painter(&image);
-        for (int row = 0; row < 8; ++row)
-            c.box.itemDelegate()->paint(&painter, {}, c.box.model()->index(row, 0));
+        QStyleOptionViewItem option;
+        for (int row = 0; row < 8; ++row) {
+            option.rect = {0, 41 * row, 297, 41};
+            box.itemDelegate()->paint(&painter, option, box.model()->index(row, 0));
+        }
         painter.end();
         const QRgb bands[] = {Green, Amber, Amber, Red, Gray, Gray, Gray, Gray};
         for (int row = 0, y = 0; row < 8; ++row, y += 41) {
@@ -411,24 +309,64 @@ private slots:
                 const int upper = countColor(image, {256, y + 3, 41, 16}, colour);
                 const int lower = countColor(image, {256, y + 21, 41, 14}, colour);
                 QVERIFY2(colour == bands[row] ? upper > 3 && lower > 0 : upper + lower == 0,
-                         qPrintable(QStringLiteral("row %1, colour %2: %3 over %4")
-                                            .arg(row)
-                                            .arg(colour, 0, 16)
-                                            .arg(upper)
-                                            .arg(lower)));
+                         qPrintable(QString::asprintf("row %d, colour %x: %d over %d", row, colour,
+                                                      upper, lower)));
             }
         }
+
+        QSignalSpy pressed(&box, &QVPNServerComboBox::pressed);
+        QSignalSpy stars(&box, &QVPNServerComboBox::starToggled);
+        QTest::mouseClick(&box, Qt::LeftButton, {}, {w - 75, 30});
+        QCOMPARE(pressed.count(), 1);
+        QVERIFY(!box.view()->isVisible());
+        const auto popupOpens = [&box, w] {
+            QTest::mouseClick(&box, Qt::LeftButton, {}, {w - 74, 30});
+            return QTest::qWaitFor([&box] { return box.view()->isVisible(); });
+        };
+        QVERIFY(popupOpens());
+        const std::tuple<int, int, QString, int> clicks[] = {{24, 2, "S2", 2},
+                                                             {40, 3, "S2,S3", 2},
+                                                             {41, 4, "S2,S3", 4},
+                                                             {23, 1, "S2,S3", 1},
+                                                             {40, 2, "S3", 1}};
+        for (const auto &[x, row, favorites, current] : clicks) {
+            const QRect rect = box.view()->visualRect(box.model()->index(row, 0));
+            QTest::mouseClick(box.view()->viewport(), Qt::LeftButton, {}, {x, rect.center().y()});
+            QCOMPARE(box.favoriteServers(), favorites);
+            QCOMPARE(box.currentIndex(), current);
+            QTRY_COMPARE(box.view()->isVisible(), x >= 24 && x <= 40);
+            QVERIFY(box.view()->isVisible() || popupOpens());
+        }
+        // A click outside the open list closes it; holding the button from the popup button and
+        // letting go over a row picks that row.
+        QWidget *popup = box.view()->window();
+        QTest::mouseClick(popup->windowHandle(), Qt::LeftButton, {}, QPoint(-40, -40));
+        QTRY_VERIFY(!box.view()->isVisible());
+        QTest::mousePress(&box, Qt::LeftButton, {}, {w - 74, 30});
+        QTRY_VERIFY(box.view()->isVisible());
+        const QRect row = box.view()->visualRect(box.model()->index(4, 0));
+        const QPoint target = box.view()->viewport()->mapTo(popup, row.center());
+        QTest::mouseMove(popup->windowHandle(), target);
+        QTest::mouseRelease(popup->windowHandle(), Qt::LeftButton, {}, target);
+        QTRY_VERIFY(!box.view()->isVisible());
+        QCOMPARE(box.currentIndex(), 4);
+        QCOMPARE(stars.count(), 3);
+        QCOMPARE(pressed.count(), 1);
+
         // The popup shows six, scrolled by whole rows: no line over the first row shown.
-        QVERIFY(c.popupOpens());
-        QCOMPARE(c.box.view()->viewport()->height(), 6 * 41);
-        c.box.view()->verticalScrollBar()->setValue(2);
-        c.box.setCurrentIndex(3);
-        const QImage shown = c.box.view()->viewport()->grab().toImage();
+        QVERIFY(popupOpens());
+        QCOMPARE(box.view()->viewport()->height(), 6 * 41);
+        box.view()->verticalScrollBar()->setValue(2);
+        box.setCurrentIndex(3);
+        const QImage shown = box.view()->viewport()->grab().toImage();
         COMPARE_PIXEL(shown, 150, 0, White);
         COMPARE_PIXEL(shown, 150, 41, Separator);
         QVERIFY(QColor(shown.pixel(5, 41)) != QColor(Highlight));
         COMPARE_PIXEL(shown, 5, 42, Highlight);
         COMPARE_PIXEL(shown, 150, 5 * 41, Separator);
+        box.setCurrentIndex(-1); // neither -1 nor an empty list forget the current server
+        box.setServers({});
+        QCOMPARE(box.currentServer(), servers.at(3));
     }
 
     void everyImageLoads()

@@ -1,6 +1,7 @@
 #include "ui/qmaindialog.h"
 #include "ui_qmaindialog.h"
 
+#include "ping/qlatencymonitor.h"
 #include "service/tavrincredentials.h"
 #include "service/tavrinframe.h"
 #include "settings/qvpnclientsettings.h"
@@ -12,6 +13,7 @@
 #include "ui/qpublicaddresslookup.h"
 #include "webapi/qvpnlistservers.h"
 #include "webapi/tavrinwebapi.h"
+#include "widgets/qvpnservermodel.h"
 
 #include <QtCore/qtimer.h>
 #include <QtGui/qdesktopservices.h>
@@ -86,6 +88,13 @@ void QMainDialog::connectSignals()
         connect(entry, &QAction::triggered, this, slot);
     connect(&tray, &QTavrinTray::serverChosen, this, &QMainDialog::on_menuChangeCountryTriggered);
     tray.addWindowKeys(this);
+    // Each new list of the chooser's fills the tray's menu and is measured anew.
+    QVPNServerModel *servers = ui->comboBox->serverModel();
+    tray.setServerModel(servers);
+    auto *latencies = new QLatencyMonitor(this);
+    connect(servers, &QAbstractItemModel::modelReset, latencies,
+            [servers, latencies] { latencies->setHosts(servers->hostnames()); });
+    connect(latencies, &QLatencyMonitor::latencyMeasured, servers, &QVPNServerModel::setLatency);
 }
 
 // The part of the construction that needs the service: tray icon, chosen server, credentials,
@@ -140,8 +149,6 @@ void QMainDialog::serverListArrived(QVPNListServers *list)
     const int remembered = ui->comboBox->findServer(connection.name);
     if (remembered >= 0)
         ui->comboBox->setCurrentIndex(remembered);
-
-    tray.setServers(servers);
     list->deleteLater();
 }
 

@@ -2,6 +2,7 @@
 
 #include "service/tavrinframe.h"
 #include "ui/qconnectionstatelook.h"
+#include "widgets/qvpnservermodel.h"
 
 #include <QtCore/qcoreapplication.h>
 #include <QtGui/qfontmetrics.h>
@@ -67,6 +68,12 @@ void QTavrinTray::setServers(const QList<VPNServer> &servers)
     m_servers = servers;
     m_added = 0;
     m_adding.start();
+}
+
+void QTavrinTray::setServerModel(const QVPNServerModel *model)
+{
+    connect(model, &QAbstractItemModel::modelReset, this,
+            [this, model] { setServers(model->servers()); });
 }
 
 // Adding an entry to a menu takes time in the number of entries it holds already: a slice at a

@@ -12,6 +12,7 @@
 #include <QtWidgets/qsystemtrayicon.h>
 
 struct QConnectionStateLook;
+class QVPNServerModel;
 
 // The main window's notification-area icon and its menu: Connect/Disconnect, Status, Jump to
 // fastest, Change country (one entry per server), Feedback, Settings and Exit. The entries
@@ -44,6 +45,8 @@ public:
     // no mnemonic); choosing one emits serverChosen() with its name. A long list is added a
     // slice at a time, so that the window answers meanwhile.
     void setServers(const QList<VPNServer> &servers);
+    // The change-country entries follow the model's servers, anew whenever it is reset.
+    void setServerModel(const QVPNServerModel *model);
 
     // The widest a server's name is shown in the menu, in pixels.
     static constexpr int MaximumEntryWidth = 300;

@@ -1,16 +1,12 @@
 #include "widgets/qvpnservercombobox.h"
 
-#include "ping/qicmpecho.h"
-#include "ping/qpingservice.h"
 #include "widgets/qvpnservercomboboxitemdelegate.h"
+#include "widgets/qvpnservermodel.h"
 #include "widgets/tavrinimages.h"
 
 #include <QtCore/qfile.h>
-#include <QtCore/qthread.h>
-#include <QtCore/qtimer.h>
 #include <QtGui/qevent.h>
 #include <QtGui/qpainter.h>
-#include <QtGui/qstandarditemmodel.h>
 #include <QtWidgets/qabstractitemview.h>
 
 static const char ChooserStyleSheet[]
@@ -23,25 +19,18 @@ static const char ChooserStyleSheet[]
           // far as the screen reaches, instead of six.
           " QComboBox {combobox-popup: 0}";
 
-static QString nameKey()
-{
-    return QStringLiteral("name");
-}
-
-static QString codeKey()
-{
-    return QStringLiteral("code");
-}
-
-static QString hostnameKey()
-{
-    return QStringLiteral("hostname");
-}
-
-static QString pingKey()
-{
-    return QStringLiteral("ping");
-}
+// The face: a wide "Connect" part rounded on the left, a line, and the popup button rounded on
+// the right with its image; "Connect" over the current server's name left of the line.
+static constexpr int CornerWidth = 20;
+static constexpr int CornerRadius = 7;
+static constexpr int ButtonImageInset = 66; // from the right edge
+static constexpr int ButtonImageTop = 5;
+static constexpr int ConnectTop = 10;
+static constexpr int ConnectBottom = 37;
+static constexpr int ConnectPointSize = 20;
+static constexpr int NameTop = 28;
+static constexpr int NameBottom = 67;
+static constexpr int NamePointSize = 10;
 
 QString flagImagePath(const QString &code)
 {
@@ -52,95 +41,22 @@ QString flagImagePath(const QString &code)
     return wellFormed && QFile::exists(path) ? path : QString();
 }
 
-QString serverRowText(const ServerEntry &entry, bool favorite)
-{
-    QStringList parts{entry.value(nameKey()).toString()};
-    if (favorite)
-        parts += QVPNServerComboBox::tr("favourite");
-    if (entry.contains(pingKey())) {
-        const int latency = entry.value(pingKey()).toInt();
-        parts += latency > 0 ? QStringLiteral("%1 ms").arg(latency)
-                             : QVPNServerComboBox::tr("no answer");
-    }
-    return parts.join(QLatin1String(", "));
-}
-
-namespace {
-
-// The rows' model: each row reads its server's name as its text, and what serverRowText()
-// makes of it to assistive technology, always from the row's current data.
-class QVPNServerModel : public QStandardItemModel
-{
-public:
-    using QStandardItemModel::QStandardItemModel;
-
-    QVariant data(const QModelIndex &index, int role) const override
-    {
-        if (role != Qt::AccessibleTextRole)
-            return QStandardItemModel::data(index, role);
-        return serverRowText(QStandardItemModel::data(index, Qt::UserRole).toMap(),
-                             QStandardItemModel::data(index, Qt::CheckStateRole).toInt()
-                                     == Qt::Checked);
-    }
-};
-
-} // namespace
-
 QVPNServerComboBox::QVPNServerComboBox(QWidget *parent)
     : QComboBox(parent)
+    , m_model(new QVPNServerModel(this))
 {
-    init(nullptr);
-}
-
-QVPNServerComboBox::QVPNServerComboBox(QIcmpEcho *echo, QWidget *parent)
-    : QComboBox(parent)
-{
-    init(echo);
-}
-
-void QVPNServerComboBox::init(QIcmpEcho *echo)
-{
-    setMaxVisibleItems(6);
+    setMaxVisibleItems(VisibleRows);
     setStyleSheet(QLatin1String(ChooserStyleSheet));
-
-    m_pingThread = new QThread(this);
-    m_pingService = echo ? new QPingService(echo) : new QPingService;
-    m_pingService->moveToThread(m_pingThread);
-
+    setModel(m_model);
     connect(this, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &QVPNServerComboBox::myCurrentIndexChanged);
-    connect(this, &QVPNServerComboBox::pingHost, m_pingService, &QPingService::pingHost);
-    connect(m_pingService, &QPingService::pingResult, this, &QVPNServerComboBox::pingResult);
-
-    m_pingThread->start();
     setItemDelegate(new QVPNServerComboBoxItemDelegate(this));
     view()->viewport()->installEventFilter(this);
     view()->installEventFilter(this);
     setFocusPolicy(Qt::TabFocus);
 }
 
-QVPNServerComboBox::~QVPNServerComboBox()
-{
-    // An echo may block the ping thread for up to a second, name resolution even longer: make
-    // the echo give up, let no late result reach us, and give the thread 100 ms to end.
-    m_pingService->abort();
-    disconnect(m_pingService, nullptr, this, nullptr);
-    disconnect(this, nullptr, m_pingService, nullptr);
-    // The service is deleted on its own thread as that thread ends, and the thread object
-    // after it has ended: immediately below, or later if it cannot stop in time.
-    connect(m_pingThread, &QThread::finished, m_pingService, &QObject::deleteLater);
-    connect(m_pingThread, &QThread::finished, m_pingThread, &QObject::deleteLater);
-    m_pingThread->exit(0);
-    if (m_pingThread->wait(100)) {
-        delete m_pingThread;
-    } else {
-        // Still blocked where it cannot be interrupted. Terminating the thread would unwind it
-        // through its event loop and corrupt it; it is left to end on its own instead.
-        m_pingThread->setParent(nullptr);
-    }
-    m_pingService = nullptr;
-    m_pingThread = nullptr;
-}
+QVPNServerComboBox::~QVPNServerComboBox() = default;
 
 void QVPNServerComboBox::setCurrentServer(const VPNServer &server)
 {
@@ -157,75 +73,35 @@ VPNServer QVPNServerComboBox::currentServer() const
 
 void QVPNServerComboBox::setServers(const QList<VPNServer> &servers)
 {
-    m_servers = servers;
-    clear(); // all rows at once: removing them one by one would take quadratic time
-
-    // Exactly one row per entry. The items are neither enabled nor selectable, so the popup's
-    // own click handling leaves them alone; the item delegate selects and toggles stars.
-    auto *model = new QVPNServerModel(0, 1, this);
-    for (int row = 0; row < m_servers.size(); ++row) {
-        const VPNServer &server = m_servers.at(row);
-        ServerEntry entry;
-        entry.insert(nameKey(), server.name);
-        entry.insert(codeKey(), server.code);
-        entry.insert(hostnameKey(), server.hostname);
-        auto *item = new QStandardItem(server.name);
-        item->setData(entry, Qt::UserRole);
-        item->setData(server.name, Qt::ToolTipRole);
-        item->setFlags(Qt::ItemIsUserCheckable);
-        model->setItem(row, 0, item);
-    }
-    setModel(model);
-
-    if (!m_servers.isEmpty())
+    m_model->setServers(servers);
+    if (!servers.isEmpty())
         setCurrentIndex(0);
-    QTimer::singleShot(m_pingInterval, this, &QVPNServerComboBox::pingNextServer);
     update();
 }
 
 QList<VPNServer> QVPNServerComboBox::servers() const
 {
-    return m_servers;
+    return m_model->servers();
 }
 
 int QVPNServerComboBox::findServer(const QString &name) const
 {
-    for (int row = 0; row < count(); ++row) {
-        if (itemData(row, Qt::UserRole).toMap().value(nameKey()).toString() == name)
-            return row;
-    }
-    return -1;
+    return m_model->findServer(name);
 }
 
 VPNServer QVPNServerComboBox::serverAt(int row) const
 {
-    if (row < 0 || row >= count())
-        return VPNServer();
-    const ServerEntry entry = itemData(row, Qt::UserRole).toMap();
-    return VPNServer{entry.value(nameKey()).toString(), entry.value(codeKey()).toString(),
-                     entry.value(hostnameKey()).toString()};
+    return m_model->serverAt(row);
 }
 
 void QVPNServerComboBox::setFavoriteServers(const QString &favorites)
 {
-    // An empty part names no server: an empty text marks nothing, not the rows without a name.
-    const QStringList names = favorites.split(QLatin1Char(','), Qt::SkipEmptyParts);
-    for (const QString &name : names) {
-        for (int row = 0; row < count(); ++row) {
-            if (itemData(row, Qt::UserRole).toMap().value(nameKey()).toString() == name)
-                setItemData(row, int(Qt::Checked), Qt::CheckStateRole);
-        }
-    }
+    m_model->setFavoriteServers(favorites);
 }
 
 QString QVPNServerComboBox::favoriteServers() const
 {
-    QStringList names;
-    for (int row = 0; row < count(); ++row) {
-        if (itemData(row, Qt::CheckStateRole).toInt() == Qt::Checked)
-            names.append(itemData(row, Qt::UserRole).toMap().value(nameKey()).toString());
-    }
-    return names.join(QLatin1Char(','));
+    return m_model->favoriteServers();
 }
 
 void QVPNServerComboBox::mousePressEvent(QMouseEvent *event)
@@ -304,8 +180,7 @@ bool QVPNServerComboBox::popupKeyPressed(const QKeyEvent *event)
         return true;
     case Qt::Key_Space:
         if (row >= 0 && row < count()) {
-            const bool favorite = itemData(row, Qt::CheckStateRole).toInt() == Qt::Checked;
-            setItemData(row, int(favorite ? Qt::Unchecked : Qt::Checked), Qt::CheckStateRole);
+            m_model->setFavorite(row, !m_model->isFavorite(row));
             view()->viewport()->update();
             emit starToggled();
         }
@@ -355,6 +230,7 @@ void QVPNServerComboBox::paintEvent(QPaintEvent *event)
     Q_UNUSED(event);
     const int w = width();
     const int h = height();
+    const int lineX = w - PopupButtonWidth - 1;
     const QColor dark(66, 176, 227);
     const QColor light(84, 183, 229);
     QPainter painter(this);
@@ -363,36 +239,37 @@ void QVPNServerComboBox::paintEvent(QPaintEvent *event)
     painter.setPen(Qt::NoPen);
     painter.setBrush(dark);
     painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.drawRoundedRect(QRectF(0, 0, 20, h), 7, 7);
+    painter.drawRoundedRect(QRectF(0, 0, CornerWidth, h), CornerRadius, CornerRadius);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.fillRect(QRect(QPoint(10, 0), QPoint(w - 66, h - 1)), dark);
+    painter.fillRect(QRect(QPoint(CornerWidth / 2, 0), QPoint(lineX - 1, h - 1)), dark);
 
     painter.setPen(QColor(43, 134, 175));
-    painter.drawLine(w - 75, 0, w - 75, h);
+    painter.drawLine(lineX, 0, lineX, h);
 
     // The popup button, rounded on the right.
     painter.setPen(Qt::NoPen);
     painter.setBrush(light);
     painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.drawRoundedRect(QRectF(w - 20, 0, 20, h), 7, 7);
+    painter.drawRoundedRect(QRectF(w - CornerWidth, 0, CornerWidth, h), CornerRadius, CornerRadius);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.fillRect(QRect(QPoint(w - 74, 0), QPoint(w - 11, h - 1)), light);
-    painter.drawPixmap(QPoint(w - 66, 5),
+    painter.fillRect(QRect(QPoint(lineX + 1, 0), QPoint(w - CornerWidth / 2 - 1, h - 1)), light);
+    painter.drawPixmap(QPoint(w - ButtonImageInset, ButtonImageTop),
                        tavrinPixmap(QStringLiteral(":/imgs/choose-server-combo-button.png"),
                                     devicePixelRatioF()));
 
-    QFont connectFont(QStringLiteral("Roboto"), 20, 50);
+    QFont connectFont(QStringLiteral("Roboto"), ConnectPointSize, QFont::Normal);
     connectFont.setStyleStrategy(QFont::PreferAntialias);
     painter.setPen(Qt::white);
     painter.setFont(connectFont);
-    painter.drawText(QRect(QPoint(0, 10), QPoint(w - 76, 37)), Qt::AlignCenter, tr("Connect"));
+    painter.drawText(QRect(QPoint(0, ConnectTop), QPoint(lineX - 1, ConnectBottom)),
+                     Qt::AlignCenter, tr("Connect"));
 
-    QFont nameFont(QStringLiteral("Roboto"), 10, 75);
+    QFont nameFont(QStringLiteral("Roboto"), NamePointSize, QFont::Bold);
     nameFont.setStyleStrategy(QFont::PreferAntialias);
     painter.setPen(QColor(1, 67, 97));
     painter.setFont(nameFont);
     // A long name ends in "..." within the face; the tool tip holds it whole.
-    const QRect nameArea(QPoint(0, 28), QPoint(w - 76, 67));
+    const QRect nameArea(QPoint(0, NameTop), QPoint(lineX - 1, NameBottom));
     painter.drawText(nameArea, Qt::AlignCenter,
                      painter.fontMetrics().elidedText(m_currentServer.name, Qt::ElideRight,
                                                       nameArea.width()));
@@ -400,42 +277,7 @@ void QVPNServerComboBox::paintEvent(QPaintEvent *event)
 
 void QVPNServerComboBox::myCurrentIndexChanged(int index)
 {
-    if (index < 0 || index >= m_servers.size())
+    if (index < 0 || index >= m_model->rowCount())
         return;
-    setCurrentServer(m_servers.at(index));
-}
-
-void QVPNServerComboBox::pingResult(const QString &hostname, int latency)
-{
-    m_echoOut = false;
-    for (int row = 0; row < count(); ++row) {
-        ServerEntry entry = itemData(row, Qt::UserRole).toMap();
-        if (entry.value(hostnameKey()).toString() != hostname)
-            continue;
-        entry.insert(pingKey(), latency);
-        setItemData(row, entry, Qt::UserRole);
-    }
-    QTimer::singleShot(m_pingInterval, this, &QVPNServerComboBox::pingNextServer);
-    update();
-}
-
-void QVPNServerComboBox::pingNextServer()
-{
-    // Its answer goes on with the cycle: a step due meanwhile (a new fill's) starts no other.
-    if (m_echoOut)
-        return;
-    for (int row = 0; row < count(); ++row) {
-        const ServerEntry entry = itemData(row, Qt::UserRole).toMap();
-        if (entry.contains(pingKey()))
-            continue;
-        const QString hostname = entry.value(hostnameKey()).toString();
-        // An entry without a host cannot be measured: it counts as a failed echo at once.
-        if (hostname.isEmpty()) {
-            pingResult(hostname, -1);
-        } else {
-            m_echoOut = true;
-            emit pingHost(hostname);
-        }
-        return;
-    }
+    setCurrentServer(m_model->serverAt(index));
 }

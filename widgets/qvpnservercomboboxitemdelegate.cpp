@@ -1,13 +1,35 @@
 #include "widgets/qvpnservercomboboxitemdelegate.h"
 
 #include "widgets/qvpnservercombobox.h"
+#include "widgets/qvpnservermodel.h"
 #include "widgets/tavrinimages.h"
 
 #include <QtGui/qevent.h>
 #include <QtGui/qimage.h>
 #include <QtGui/qpainter.h>
 #include <QtWidgets/qabstractitemview.h>
-#include <QtWidgets/qscrollbar.h>
+
+// The places in a row, from its top left corner; texts by their baselines.
+static constexpr int StarTop = 10;
+static constexpr int FlagLeft = 56;
+static constexpr int FlagMiddle = 21;
+static constexpr int NameLeft = 93;
+static constexpr int NameBaseline = 26;
+static constexpr int LatencyLeft = 256;
+static constexpr int NameRight = LatencyLeft - 4;
+static constexpr int LatencyBaseline = 18;
+static constexpr int UnitBaseline = 34;
+static constexpr int SeparatorInset = 10;
+static constexpr int CursorPenWidth = 2;
+static constexpr int TextPointSize = 14;
+static constexpr int LatencyPointSize = 12;
+// Between QFont::Light and QFont::Normal.
+static constexpr int TextWeight = 35;
+// The heaviest weight Qt's 0..99 scale allows.
+static constexpr int LatencyWeight = 99;
+// The upper ends of the green and amber latency bands.
+static constexpr int FastBelow = 200;
+static constexpr int FairBelow = 400;
 
 static QFont rowFont(int pointSize, int weight)
 {
@@ -25,9 +47,9 @@ static void latencyLook(int latency, QColor *pen, QString *text)
         *text = QStringLiteral("---");
         return;
     }
-    if (latency < 200)
+    if (latency < FastBelow)
         *pen = QColor(75, 206, 126);
-    else if (latency < 400)
+    else if (latency < FairBelow)
         *pen = QColor(253, 186, 61);
     else
         *pen = QColor(252, 84, 53);
@@ -36,11 +58,9 @@ static void latencyLook(int latency, QColor *pen, QString *text)
 
 QVPNServerComboBoxItemDelegate::QVPNServerComboBoxItemDelegate(QObject *parent)
     : QAbstractItemDelegate(parent)
-    , m_nameFont(rowFont(14, 35))
-    ,
-    // The heaviest weight Qt's 0..99 scale allows.
-    m_latencyFont(rowFont(12, 99))
-    , m_unitFont(rowFont(14, 35))
+    , m_nameFont(rowFont(TextPointSize, TextWeight))
+    , m_latencyFont(rowFont(LatencyPointSize, LatencyWeight))
+    , m_unitFont(rowFont(TextPointSize, TextWeight))
 {}
 
 QVPNServerComboBoxItemDelegate::~QVPNServerComboBoxItemDelegate() = default;
@@ -48,68 +68,62 @@ QVPNServerComboBoxItemDelegate::~QVPNServerComboBoxItemDelegate() = default;
 void QVPNServerComboBoxItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                                            const QModelIndex &index) const
 {
-    Q_UNUSED(option);
     const auto *chooser = qobject_cast<const QVPNServerComboBox *>(parent());
-    // The list scrolls by whole rows: the scroll bar's value is the first visible row.
-    const int firstVisible = chooser ? chooser->view()->verticalScrollBar()->value() : 0;
-    const int r = index.row() - firstVisible;
-    const int y = RowHeight * r;
-    const ServerEntry entry = index.data(Qt::UserRole).toMap();
-
+    const bool current = chooser && chooser->currentIndex() == index.row();
     painter->save();
+    painter->translate(option.rect.topLeft());
     // Nothing of a row is drawn outside it, whatever its name or flag.
-    painter->setClipRect(QRect(0, y, RowWidth, RowHeight + 1));
-    if (chooser && chooser->currentIndex() == index.row())
-        painter->fillRect(QRect(QPoint(0, y + 1), QPoint(RowWidth - 1, y + RowHeight)),
-                          QColor(112, 141, 198));
+    painter->setClipRect(QRect(0, 0, RowWidth, RowHeight + 1));
+    if (current)
+        painter->fillRect(QRect(0, 1, RowWidth, RowHeight), QColor(112, 141, 198));
     else
-        painter->fillRect(QRect(QPoint(0, y), QPoint(RowWidth - 1, y + RowHeight - 1)), Qt::white);
+        painter->fillRect(QRect(0, 0, RowWidth, RowHeight), Qt::white);
 
     // The keyboard's cursor, once it has left the current row.
-    if (chooser && chooser->view()->currentIndex() == index
-        && chooser->currentIndex() != index.row()) {
-        painter->setPen(QPen(QColor(66, 176, 227), 2));
-        painter->drawRect(QRectF(1, y + 2, RowWidth - 3, RowHeight - 3));
+    if (chooser && chooser->view()->currentIndex() == index && !current) {
+        painter->setPen(QPen(QColor(66, 176, 227), CursorPenWidth));
+        painter->drawRect(QRectF(1, 2, RowWidth - 3, RowHeight - 3));
     }
 
     const bool favorite = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
     const qreal ratio = painter->device()->devicePixelRatioF();
-    painter->drawPixmap(QPoint(24, y + 10),
+    painter->drawPixmap(QPoint(StarLeft, StarTop),
                         tavrinPixmap(favorite ? QStringLiteral(":/imgs/star-lit.png")
                                               : QStringLiteral(":/imgs/star.png"),
                                      ratio));
 
-    const QString flagPath = flagImagePath(entry.value(QStringLiteral("code")).toString());
+    const QString flagPath = flagImagePath(index.data(QVPNServerModel::CodeRole).toString());
     if (!flagPath.isEmpty()) {
         const QPixmap flag = tavrinPixmap(flagPath, ratio);
         const int height = qRound(flag.height() / flag.devicePixelRatioF());
-        painter->drawPixmap(QPoint(56, y + 21 - height / 2), flag);
+        painter->drawPixmap(QPoint(FlagLeft, FlagMiddle - height / 2), flag);
     }
 
     painter->setPen(Qt::black);
     painter->setFont(m_nameFont);
     // A long name ends in "..." before the latency column.
-    painter->drawText(QPoint(93, y + 26),
+    painter->drawText(QPoint(NameLeft, NameBaseline),
                       QFontMetrics(m_nameFont)
-                              .elidedText(entry.value(QStringLiteral("name")).toString(),
-                                          Qt::ElideRight, 256 - 4 - 93));
+                              .elidedText(index.data(QVPNServerModel::NameRole).toString(),
+                                          Qt::ElideRight, NameRight - NameLeft));
 
-    if (r > 0) {
+    // A line between rows: none over the first row shown.
+    if (option.rect.top() > 0) {
         painter->setPen(QColor(202, 202, 202));
-        painter->drawLine(10, y, 287, y);
+        painter->drawLine(SeparatorInset, 0, RowWidth - SeparatorInset, 0);
     }
 
-    if (entry.contains(QStringLiteral("ping"))) {
+    const QVariant latency = index.data(QVPNServerModel::LatencyRole);
+    if (latency.isValid()) {
         QColor pen;
         QString text;
-        latencyLook(entry.value(QStringLiteral("ping")).toInt(), &pen, &text);
+        latencyLook(latency.toInt(), &pen, &text);
         painter->setPen(pen);
         painter->setFont(m_latencyFont);
-        painter->drawText(QPoint(256, y + 18), text);
+        painter->drawText(QPoint(LatencyLeft, LatencyBaseline), text);
         painter->setFont(m_unitFont);
-        painter->drawText(QPoint(256, y + 34), QStringLiteral("ms"));
+        painter->drawText(QPoint(LatencyLeft, UnitBaseline), QStringLiteral("ms"));
     }
-    painter->setPen(Qt::black);
     painter->restore();
 }
 
