@@ -16,25 +16,22 @@ namespace {
 const QString notOpen = QStringLiteral("error TavrinServiceConnection is not open for method ");
 
 // Stands in for the service: takes one client on the socket "Tavrin".
-struct Service : QObject
+struct Service : QLocalServer
 {
-    QLocalServer server;
     QLocalSocket *client = nullptr;
     QByteArray received;
-
     Service()
     {
-        QLocalServer::removeServer(QStringLiteral("Tavrin"));
-        server.listen(QStringLiteral("Tavrin"));
-        connect(&server, &QLocalServer::newConnection, this, [this] {
-            client = server.nextPendingConnection();
-            connect(client, &QLocalSocket::readyRead, this,
-                    [this] { received += client->readAll(); });
+        removeServer("Tavrin");
+        listen("Tavrin");
+        connect(this, &QLocalServer::newConnection, [this] {
+            client = nextPendingConnection();
+            connect(client, &QLocalSocket::readyRead, [this] { received += client->readAll(); });
         });
     }
-    bool accept(QTavrinServiceConnection *connection)
+    bool accept(QTavrinServiceConnection *c)
     {
-        return connection->connectToService() && waitUntil([this] { return client; });
+        return c->connectToService() && waitUntil([this] { return client; });
     }
     // Sends bytes and returns once the client has read them: a piece of their own.
     bool deliver(const QByteArray &bytes)
@@ -52,30 +49,23 @@ struct Recorder : QStringList
     explicit Recorder(QTavrinServiceConnection *c)
     {
         using C = QTavrinServiceConnection;
-        const auto add = [this](const QString &line) { append(line); };
-        QObject::connect(c, &C::credentials, &context, [add](const QByteArray &text) {
-            add("credentials " + QString::fromLatin1(text));
+        on(c, &C::credentials,
+           [](QByteArray t) { return QString("credentials %1").arg(QLatin1String(t)); });
+        on(c, &C::notifyStatusChange, [](char s) { return QString("state %1").arg(quint8(s)); });
+        on(c, &C::assignedIP, [](QByteArray ip) { return QString("ip %1").arg(QLatin1String(ip)); });
+        on(c, &C::startTime, [](uint time) { return QString("start %1").arg(time); });
+        on(c, &C::updateBandwidth, [](uchar type, uint down, uint up) {
+            return QString("bandwidth %1 %2 %3").arg(type).arg(down).arg(up);
         });
-        QObject::connect(c, &C::notifyStatusChange, &context,
-                         [add](char state) { add(QStringLiteral("state %1").arg(quint8(state))); });
-        QObject::connect(c, &C::assignedIP, &context,
-                         [add](const QByteArray &ip) { add("ip " + QString::fromLatin1(ip)); });
-        QObject::connect(c, &C::startTime, &context,
-                         [add](uint time) { add(QStringLiteral("start %1").arg(time)); });
-        QObject::connect(c, &C::updateBandwidth, &context, [add](uchar type, uint down, uint up) {
-            add(QStringLiteral("bandwidth %1 %2 %3").arg(type).arg(down).arg(up));
-        });
-        QObject::connect(c, &C::loginFailed, &context,
-                         [add] { add(QStringLiteral("login failed")); });
-        QObject::connect(c, &C::error, &context,
-                         [add](const QString &text) { add("error " + text); });
+        on(c, &C::loginFailed, [] { return QString("login failed"); });
+        on(c, &C::error, [](QString text) { return QString("error %1").arg(text); });
+    }
+    template<class Signal, class Text>
+    void on(QTavrinServiceConnection *c, Signal signal, Text text)
+    {
+        QObject::connect(c, signal, &context, [=](auto... values) { append(text(values...)); });
     }
 };
-
-QString lastLogEntry()
-{
-    return TavrinTestEnvironment::logEntries().value(TavrinTestEnvironment::logEntries().size() - 1);
-}
 
 } // namespace
 
@@ -84,6 +74,7 @@ class tst_Service : public QObject
     Q_OBJECT
 
     static QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
+    static QString lastLogEntry() { return TavrinTestEnvironment::logText().section('\n', -1); }
 
     // A session's frames and the signals they raise (malformed, short or unread ones: none).
     // Every run through it raises the same, as its first bandwidth type differs from its last.
@@ -93,20 +84,25 @@ class tst_Service : public QObject
                 {QByteArray(hex("010c0a") + "oyKjLg==" + hex("02")), "credentials oyKjLg=="},
                 {hex("05040d02"), ""}, // wrong start byte
                 {hex("01050d0002"), "state 0"},
-                {hex("01050d0303"), ""}, // no end byte
-                {hex("01040d02"), ""},   // state without its state byte
+                {hex("01050d0303"
+                     "01040d02"),
+                 ""}, // no end byte; a state without its state byte
                 {QByteArray(hex("01120d0108") + "10.8.0.6" + hex("00f1536502")),
                  "ip 10.8.0.6|start 1700000000|state 1"},
-                {hex("010a0d01010102030402"), ""}, // address past the end
-                {hex("010a0d01800102030402"), ""}, // address length 0x80
+                // The address past the end, an address length of 0x80.
+                {hex("010a0d01010102030402"
+                     "010a0d01800102030402"),
+                 ""},
                 {buildConnectedFrame(QByteArray(200, 'x'), 99u),
                  "ip " + QString(200, 'x') + "|start 99|state 1"},
                 {hex("010d0e01e80300000a00000002"), "bandwidth 1 0 0"},
                 {hex("0100"), ""}, // length 0, then length 1
                 {hex("010d0e01dc0500001e00000002"), "bandwidth 1 500 20"},
-                {hex("010c0e01010000000200000002"), ""}, // 13 bytes, its length says 12
-                {hex("010c0e010100000002000002"), ""},   // a bandwidth frame of 12 bytes
-                {hex("01040902"), ""},                   // a request type
+                // 13 bytes whose length says 12, a bandwidth frame of 12 bytes, a request type.
+                {hex("010c0e01010000000200000002"
+                     "010c0e010100000002000002"
+                     "01040902"),
+                 ""},
                 {buildBandwidthFrame(0, 7, 8), "bandwidth 0 7 8"},
                 {buildCredentialsReplyFrame(QByteArray(200, 'x')),
                  "credentials " + QString(200, 'x')},
@@ -119,7 +115,7 @@ class tst_Service : public QObject
                 {hex("01040a02"), "credentials "},
                 {hex("01060faabb02"), "login failed"},
                 {buildStatusFrame(200), "state 200"},
-                {buildStatusFrame(Disconnected), "state 3"}};
+                {buildStatusFrame(Disconnected), "state 3"}}; // the only one: the run's end
         QByteArray stream;
         for (const auto &frame : frames) {
             stream += frame.first;
@@ -140,6 +136,7 @@ class tst_Service : public QObject
     }
 
 private slots:
+    void init() { QFile::remove(TavrinTestEnvironment::instance()->home() + "/tavrin-client.log"); }
     void hostileInputMakesProgressWithinFrames()
     {
         QRandomGenerator random(7);
@@ -163,28 +160,18 @@ private slots:
         }
     }
 
-    void readerGivesSameSignalsForEverySplit_data()
-    {
-        QTest::addColumn<bool>("oneFramePerTurn");
-        QTest::newRow("frames of an arrival in one turn") << false;
-        QTest::newRow("one frame per turn of the event loop") << true;
-    }
-
-    // However the stream is cut, and whatever waits for the next turn of the event loop, the
-    // same signals come in the same order.
+    // However the stream is cut, and whether or not the frames of one arrival wait for the
+    // next turn of the event loop, the same signals come in the same order.
     void readerGivesSameSignalsForEverySplit()
     {
-        QFETCH(bool, oneFramePerTurn);
         QStringList expected;
         const QByteArray stream = sessionStream(&expected);
         Service service;
         QTavrinServiceConnection connection;
-        if (oneFramePerTurn)
-            connection.setReadTurn(0);
         QVERIFY(service.accept(&connection));
         Recorder recorder(&connection);
-        // Hands the stream over cut at the given offsets; returns the signals it raised. A busy
-        // machine may leave the last frames to a later turn: the run lasts until they are in.
+        // Hands the stream over cut at the given offsets; returns the signals it raised once
+        // the last frame's has come, however many turns the frames took.
         const auto run = [&](QVector<int> cuts) {
             recorder.clear();
             cuts << stream.size();
@@ -192,15 +179,18 @@ private slots:
                 if (!service.deliver(stream.mid(from, cuts.at(i) - from)))
                     return QStringList{"not delivered"};
             }
-            waitUntil([&] { return recorder.size() >= expected.size(); });
+            waitUntil([&] { return recorder.value(recorder.size() - 1) == expected.last(); });
             return QStringList(recorder);
         };
-        QVector<int> everyByte;
-        for (int cut = 0; cut < stream.size(); ++cut) { // 0: all at once
-            everyByte << cut;
-            QVERIFY2(run({cut}) == expected, qPrintable(QStringLiteral("cut at %1").arg(cut)));
+        for (int readTurn : {5, 0}) { // 0: one frame per turn
+            connection.setReadTurn(readTurn);
+            QVector<int> everyByte;
+            for (int cut = 0; cut < stream.size(); ++cut) { // 0: all at once
+                everyByte << cut;
+                QVERIFY2(run({cut}) == expected, qPrintable(QString("cut at %1").arg(cut)));
+            }
+            QCOMPARE(run(everyByte), expected);
         }
-        QCOMPARE(run(everyByte), expected);
     }
 
     void credentialText_data()
@@ -230,7 +220,6 @@ private slots:
         row("ends in the password", {}, bytes.left(8).toBase64(), "passwordBA.length() != psize");
         row("bytes after the password", {}, QByteArray(bytes + 'x').toBase64(), "tmp.length() > 0");
     }
-
     void credentialText()
     {
         QFETCH(QStringList, pair);
@@ -247,69 +236,52 @@ private slots:
             QCOMPARE(lastLogEntry(), QString("Debug: decodeUserPass - " + failure));
     }
 
-    void requests_data()
-    {
-        QTest::addColumn<QStringList>("connect"); // host, user name, password; none: the tag's slot
-        QTest::addColumn<QByteArray>("frame");    // what the service receives
-        QTest::addColumn<QString>("error");       // the refusal, when it is refused
-        const auto row = [](const char *tag, const QStringList &connect, const QByteArray &frame,
-                            const QString &error = QString()) {
-            QTest::newRow(tag) << connect << frame << error;
-        };
-        row("sendStatusRequest", {}, hex("01040102"));
-        row("sendAbortRequest", {}, hex("01040502"));
-        row("sendServerListRequest", {}, hex("01040702"));
-        row("sendCredentialsRequest", {}, hex("01040902"));
-        row("sendUpdateCAFileRequest", {}, hex("01040b02"));
-        const QByteArray text("\x08oyKjLg==\x02"); // the credential text of a, b; the end byte
-        const QString host = "de1.vpn.example.test";
-        row("connect", {host, "a", "b"}, QByteArray(hex("01220314") + host.toLatin1() + text));
-        row("connect, longest frame", {QString(241, 'h'), "a", "b"},
-            QByteArray(hex("01ff03f1") + QByteArray(241, 'h') + text));
-        row("connect, link not open", {host, "a", "b"}, {},
-            QString(notOpen + "sendConnectToVPNRequest"));
-        const QString tooLong = "error TavrinServiceConnection cannot send method "
-                                "sendConnectToVPNRequest: the host name or the credentials are "
-                                "too long for a request";
-        const QByteArray next = hex("01040902");
-        row("connect, frame of 256 bytes", {QString(242, 'h'), "a", "b"}, next, tooLong);
-        row("connect, host over 255 bytes", {QString(256, 'h'), "a", "b"}, next, tooLong);
-    }
-
+    // Every request as the service receives it; one that the frame format cannot express is
+    // refused, logged, and leaves nothing behind. A service that reads nothing gets requests up
+    // to a bound, then refusals.
     void requests()
-    {
-        QFETCH(QStringList, connect);
-        QFETCH(QByteArray, frame);
-        QFETCH(QString, error);
-        const bool linkUp = !error.contains("is not open");
-        Service service;
-        QTavrinServiceConnection connection;
-        QVERIFY(!linkUp || service.accept(&connection));
-        Recorder recorder(&connection);
-        bool sent = false;
-        if (connect.isEmpty())
-            QVERIFY(QMetaObject::invokeMethod(&connection, QTest::currentDataTag(),
-                                              Q_RETURN_ARG(bool, sent)));
-        else
-            sent = connection.sendConnectToVPNRequest(connect.at(0), connect.at(1), connect.at(2));
-        QCOMPARE(sent, error.isEmpty());
-        QCOMPARE(recorder.join(""), error);
-        if (!sent) { // logged, and nothing went out: the next request is the first one
-            QCOMPARE(lastLogEntry(), QString("Warning: " + error.mid(6)));
-            QCOMPARE(connection.sendCredentialsRequest(), linkUp);
-        }
-        QVERIFY(waitUntil([&] { return service.received.size() >= frame.size(); }));
-        QCOMPARE(service.received.toHex(), frame.toHex());
-    }
-
-    // A service that reads nothing: requests wait up to a bound, then are refused.
-    void unreadRequestsAreBounded()
     {
         Service service;
         QTavrinServiceConnection connection;
         QVERIFY(service.accept(&connection));
-        service.client->disconnect(&service);
         Recorder recorder(&connection);
+        const QString host = "de1.vpn.example.test";
+        const QByteArray text("\x08oyKjLg==\x02"); // the credential text of a, b; the end byte
+        const QList<QPair<QStringList, QByteArray>>
+                requests{{{"sendAbortRequest"}, hex("01040502")},
+                         {{"sendServerListRequest"}, hex("01040702")},
+                         {{"sendCredentialsRequest"}, hex("01040902")},
+                         {{"sendUpdateCAFileRequest"}, hex("01040b02")},
+                         {{host, "a", "b"}, hex("01220314") + host.toLatin1() + text},
+                         {{QString(241, 'h'), "a", "b"},
+                          hex("01ff03f1") + QByteArray(241, 'h') + text},
+                         {{QString(242, 'h'), "a", "b"}, {}}, // a frame of 256 bytes
+                         {{QString(256, 'h'), "a", "b"}, {}},
+                         {{host, QString(256, 'u'), "b"}, {}},
+                         {{"sendStatusRequest"}, hex("01040102")}};
+        QByteArray expected;
+        for (const auto &[request, frame] : requests) {
+            bool sent = false;
+            if (request.size() == 1)
+                QVERIFY(QMetaObject::invokeMethod(&connection, qPrintable(request.at(0)),
+                                                  Q_RETURN_ARG(bool, sent)));
+            else
+                sent = connection.sendConnectToVPNRequest(request.at(0), request.at(1),
+                                                          request.at(2));
+            QCOMPARE(sent, !frame.isEmpty());
+            expected += frame;
+        }
+        QVERIFY(waitUntil([&] { return service.received.size() >= expected.size(); }));
+        QCOMPARE(service.received.toHex(), expected.toHex());
+        const QString tooLong = "TavrinServiceConnection cannot send method "
+                                "sendConnectToVPNRequest: the host name or the credentials are "
+                                "too long for a request";
+        const QString error = "error " + tooLong, line = "Warning: " + tooLong;
+        QCOMPARE(recorder, QStringList({error, error, error}));
+        QCOMPARE(TavrinTestEnvironment::logEntries(), QStringList({line, line, line}));
+
+        service.client->disconnect();
+        recorder.clear();
         int sent = 0;
         while (sent < 100000 && connection.sendConnectToVPNRequest("host", "user", "secret"))
             ++sent;
@@ -325,7 +297,6 @@ private slots:
         QTest::newRow("disconnectFromService") << 2;
         QTest::newRow("destruction") << 3;
     }
-
     // Only the loss of the service is told, once, for the window to end the program on.
     void closing()
     {
@@ -354,7 +325,11 @@ private slots:
         QCOMPARE(service.received.toHex(), QByteArray(way == 1 ? "01040102" : "01040502"));
         QCOMPARE(recorder.join(' '), QStringList({"state 0", "state 3", "", ""}).at(way));
         QCOMPARE(lost.count(), way == 0 ? 1 : 0);
-        QVERIFY(!connection || !connection->sendAbortRequest()); // later requests are refused
+        if (connection) { // later requests are refused
+            QVERIFY(!connection->sendAbortRequest());
+            QCOMPARE(recorder.value(recorder.size() - 1), notOpen + "sendAbortRequest");
+            QCOMPARE(lastLogEntry(), "Warning: " + notOpen.mid(6) + "sendAbortRequest");
+        }
     }
 
     void foreignServiceIsRefused()
@@ -364,7 +339,7 @@ private slots:
         // Another user made the socket "Tavrin" first.
         Service service;
         QString skip;
-        const QString other = TavrinTestPlatform::listenAsAnotherUser(&service.server, &skip);
+        const QString other = TavrinTestPlatform::listenAsAnotherUser(&service, &skip);
         if (!skip.isEmpty())
             QSKIP(qPrintable(skip));
         TavrinTestDesktop user;
