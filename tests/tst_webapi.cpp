@@ -161,16 +161,13 @@ private slots:
         const QString folder = TavrinTestEnvironment::instance()->tempDir();
         QFile config(folder + "/openssl.cnf");
         QVERIFY(config.open(QIODevice::WriteOnly)
-                && config.write("[req]\ndistinguished_name=dn\n[dn]\n") > 0);
+                && config.write("[req]\ndistinguished_name=dn\n[dn]\n"));
         config.close();
-        QProcess openssl;
-        openssl.setWorkingDirectory(folder);
-        openssl.start("openssl",
-                      QString("req -config openssl.cnf -x509 -newkey ec -pkeyopt "
-                              "ec_paramgen_curve:P-256 -nodes -days 1 -keyout server.key -out "
-                              "server.pem -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1")
-                              .split(' '));
-        QVERIFY(openssl.waitForFinished(Patience) && openssl.exitCode() == 0);
+        const QString request
+                = "req -config %1/openssl.cnf -x509 -newkey ec -pkeyopt "
+                  "ec_paramgen_curve:P-256 -nodes -days 1 -subj /CN=127.0.0.1 -addext "
+                  "subjectAltName=IP:127.0.0.1 -keyout %1/server.key -out %1/server.pem";
+        QCOMPARE(QProcess::execute("openssl", request.arg(folder).split(' ')), 0);
         TavrinTestDesktop desktop(
                 {"--tls-cert", folder + "/server.pem", "--tls-key", folder + "/server.key"});
         QVERIFY(desktop.start(false));
