@@ -89,17 +89,15 @@ private slots:
 
     void linesFromManyThreadsDoNotInterleave()
     {
-        QList<QThread *> threads;
+        QThreadPool pool;
+        pool.setMaxThreadCount(4);
         for (int id = 0; id < 4; ++id) {
-            threads << QThread::create([id] {
+            pool.start([id] {
                 for (int i = 0; i < 100; ++i)
                     writeLog(QStringLiteral("%1 %2 %3").arg(id).arg(i).arg(QString(60, 'z')), Error);
             });
-            threads.last()->start();
         }
-        for (QThread *thread : threads)
-            QVERIFY(thread->wait(Patience));
-        qDeleteAll(threads);
+        QVERIFY(pool.waitForDone(Patience));
         const QStringList lines = TavrinTestEnvironment::logEntries();
         QCOMPARE(lines.size(), 400);
         QCOMPARE(lines.filter(QRegularExpression("\\AError: \\d \\d+ z{60}\\z")), lines);
