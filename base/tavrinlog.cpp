@@ -18,6 +18,7 @@ struct LogState
     int threshold = Warning;
     bool besideProgram = false;
     QString logFilePath;
+    qint64 (*clock)() = QDateTime::currentMSecsSinceEpoch;
 };
 
 // Constructed on first use; the construction of a function-local static is thread-safe.
@@ -41,9 +42,9 @@ QString logPathFor(bool besideProgram)
     return QDir::toNativeSeparators(path);
 }
 
-QByteArray logLine(const QString &message, int level)
+QByteArray logLine(const QString &message, int level, qint64 now)
 {
-    const QString stamp = QLocale::c().toString(QDateTime::currentDateTime(),
+    const QString stamp = QLocale::c().toString(QDateTime::fromMSecsSinceEpoch(now),
                                                 QStringLiteral("yyyy.MM.dd hh:mm:ss.zzz"));
     return (stamp + QLatin1String(" - ") + logLevelWord(level) + message + QLatin1String("\r\n"))
             .toUtf8();
@@ -81,7 +82,7 @@ void writeLog(const QString &message, int level)
     QFile file(state.logFilePath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return;
-    file.write(logLine(message, level));
+    file.write(logLine(message, level, state.clock()));
     file.close();
 }
 
@@ -92,4 +93,11 @@ void setLogOptions(int threshold, bool besideProgram)
     state.threshold = threshold;
     state.besideProgram = besideProgram;
     state.logFilePath.clear();
+}
+
+void setLogClock(qint64 (*clock)())
+{
+    LogState &state = logState();
+    QMutexLocker locker(&state.lock);
+    state.clock = clock ? clock : QDateTime::currentMSecsSinceEpoch;
 }

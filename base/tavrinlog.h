@@ -15,6 +15,10 @@ void writeLog(const QString &message, int level);
 // afresh on the next line.
 void setLogOptions(int threshold, bool besideProgram);
 
+// Replaces the clock of the time stamps, milliseconds since the epoch shown in local time (for
+// tests); null brings the system's clock back.
+void setLogClock(qint64 (*clock)());
+
 // The word that precedes the message in a line of the given level ("Warning: ").
 QString logLevelWord(int level);
 

@@ -1,9 +1,11 @@
 // The web API clients against tavrin-sim's own web API in-process (over http and https) and
-// against loopback peers.
+// against loopback peers; the tavrin-sim program itself as clients and scripts see it.
 
+#include "sim/qtavrinsimprocess.h"
 #include "sim/tavrinsimserverlist.h"
 #include "tavrintestdesktop.h"
 #include "tavrintestenvironment.h"
+#include "tavrintestplatform.h"
 #include "ui/qpublicaddresslookup.h"
 #include "webapi/qvpnlistservers.h"
 #include "webapi/tavrinwebapi.h"
@@ -17,20 +19,10 @@ namespace {
 
 const QString detecting = QStringLiteral("Detecting...|");
 const QString address = QStringLiteral("203.0.113.10"); // the stand-in's while no tunnel is up
-
-// A loopback peer that answers every connection with the given bytes.
-struct Peer : QTcpServer
-{
-    explicit Peer(const QByteArray &answer)
-    {
-        listen(QHostAddress::LocalHost);
-        connect(this, &QTcpServer::newConnection, [=] { nextPendingConnection()->write(answer); });
-    }
-    QByteArray host() const { return "http://127.0.0.1:" + QByteArray::number(serverPort()); }
-};
+const QString unknown = detecting.repeated(4) + "Unknown.";
 
 // The list one request brings; a marker entry when finished() does not come exactly once.
-ServerList fetch(const QByteArray &host, int timeout = 10000)
+ServerList fetch(const QByteArray &host, int timeout = Patience)
 {
     qputenv("TAVRIN_API_HOST", host);
     QNetworkAccessManager manager;
@@ -40,16 +32,18 @@ ServerList fetch(const QByteArray &host, int timeout = 10000)
     client.sendRequest();
     const bool ended = finished.wait(Patience);
     QCoreApplication::processEvents(); // a second finished() would come now
-    const bool once = ended && finished.count() == 1;
-    return once ? client.servers() : ServerList{{"finished() count", {}, {}}};
+    return ended && finished.count() == 1 ? client.servers() : ServerList{{"finished()", {}, {}}};
 }
 
 // A lookup wired as the window wires it to its requests and a network manager it shares.
 struct Lookup : QPublicAddressLookup
 {
-    Lookup()
+    QNetworkAccessManager manager;
+    QStringList texts;
+    explicit Lookup(int timeout = Patience)
     {
         setRetryInterval(1);
+        setTimeout(timeout);
         connect(this, &Lookup::requestDue, this, [this] { sendRequest(&manager); });
         connect(this, &Lookup::textChanged, [this](const QString &text) { texts << text; });
     }
@@ -57,46 +51,12 @@ struct Lookup : QPublicAddressLookup
     QString round()
     {
         texts.clear();
-        QEventLoop loop;
-        connect(this, &Lookup::textChanged, &loop, [&loop](const QString &text) {
-            if (text != "Detecting...")
-                loop.quit();
-        });
-        QTimer::singleShot(Patience, &loop, &QEventLoop::quit);
         restart();
-        loop.exec();
+        waitUntil(
+                [this] { return texts.value(texts.size() - 1, "Detecting...") != "Detecting..."; });
         return texts.join('|');
     }
-    QNetworkAccessManager manager;
-    QStringList texts;
 };
-
-// A throwaway certificate authority and a server certificate it signed for 127.0.0.1, made in
-// the folder: ca.pem, server.pem and server.key.
-bool makeCertificates(const QString &folder)
-{
-    // A configuration of its own: a cross-built openssl has no system one.
-    QFile config(folder + "/openssl.cnf");
-    if (!config.open(QIODevice::WriteOnly)
-        || config.write("[req]\ndistinguished_name = dn\n[dn]\n") < 0)
-        return false;
-    config.close();
-    const QString request = "req -config openssl.cnf -x509 -newkey ec -pkeyopt "
-                            "ec_paramgen_curve:P-256 -nodes -days 1 ";
-    const QString server = "-keyout server.key -out server.pem -subj /CN=127.0.0.1 -CA ca.pem "
-                           "-CAkey ca.key -addext subjectAltName=IP:127.0.0.1 "
-                           "-addext basicConstraints=CA:FALSE";
-    for (const QString &step :
-         QStringList{request + "-keyout ca.key -out ca.pem -subj /CN=Tavrin-test-CA",
-                     request + server}) {
-        QProcess openssl;
-        openssl.setWorkingDirectory(folder);
-        openssl.start("openssl", step.split(' '));
-        if (!openssl.waitForFinished(Patience) || openssl.exitCode() != 0)
-            return false;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -104,93 +64,123 @@ class tst_WebApi : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void parseServers_data()
+    static ServerList builtIn()
     {
-        QTest::addColumn<QByteArray>("body");
+        return QVPNListServers::parseServers(QJsonDocument(builtInServerList()).toJson());
+    }
+
+private slots:
+    void init() { QFile::remove(TavrinTestEnvironment::instance()->home() + "/tavrin-client.log"); }
+
+    void serverList_data()
+    {
+        QTest::addColumn<QByteArray>("body"); // null: nobody listens
         QTest::addColumn<ServerList>("expected");
         QTest::newRow("keys ascending, bad members skipped")
                 << QByteArray(R"({"b":{"code":"B","host":"b"}, "a":{"code":"A","host":"a"},
                     "No host":{"code":"X"}, "No code":{"host":"x"}, "S":"x", "L":[1,2],
-                    "G":{"code":"DE","host":"de","extra":5}, "N":{"code":4,"host":null}})")
+                    "G":{"code":"DE","host":"de","extra":5}, "N":{"code":4,"host":null},
+                    "ip":"10.9.9.9"})")
                 << ServerList{{"G", "DE", "de"}, {"N", {}, {}}, {"a", "A", "a"}, {"b", "B", "b"}};
         QTest::newRow("array") << QByteArray(R"([{"code":"DE","host":"de"}])") << ServerList();
         QTest::newRow("broken") << QByteArray(R"({"N":{"code":"DE","host":"de")") << ServerList();
+        QTest::newRow("nobody listens") << QByteArray() << ServerList();
     }
-    void parseServers()
+    // Behind an error status a list still counts, an address does not.
+    void serverList()
     {
         QFETCH(QByteArray, body);
-        QTEST(QVPNListServers::parseServers(body), "expected");
+        QTcpServer peer;
+        QVERIFY(peer.listen(QHostAddress::LocalHost));
+        connect(&peer, &QTcpServer::newConnection, [&] {
+            peer.nextPendingConnection()->write("HTTP/1.1 500 Error\r\nContent-Length: "
+                                                + QByteArray::number(body.size()) + "\r\n\r\n"
+                                                + body);
+        });
+        const QByteArray host = "http://127.0.0.1:"
+                                + QByteArray::number(body.isNull() ? 1 : peer.serverPort());
+        QTEST(fetch(host), "expected");
+        QCOMPARE(Lookup().round(), unknown);
     }
 
-    void badPeers()
-    {
-        // Behind an error status a list still counts, an address does not; no answer gives none.
-        Peer failing("HTTP/1.1 500 Error\r\nContent-Length: 47\r\n\r\n"
-                     R"({"G":{"code":"DE","host":"de"},"ip":"10.9.9.9"})");
-        QCOMPARE(fetch(failing.host()), (ServerList{{"G", "DE", "de"}}));
-        QCOMPARE(fetch("http://127.0.0.1:1"), ServerList()); // nobody listens there
-        qputenv("TAVRIN_API_HOST", failing.host());
-        Lookup lookup;
-        QCOMPARE(lookup.round(), detecting.repeated(4) + "Unknown.");
-    }
-
-    void addressLookup_data()
+    // Each answer as the list and the address lookup take it: hostile ones (an "ip" of a
+    // million characters, a body that never ends, cut at the size cap, and one that trickles
+    // for ever, ended by a short time-out) count as no answer, with a line in the log.
+    void answers_data()
     {
         QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("list"); // whether the list arrives
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("again"); // after a restart
-        const QString unknown = detecting.repeated(4) + "Unknown.";
-        QTest::newRow("answer") << QStringList() << detecting + address << detecting + address;
-        QTest::newRow("two HTTP errors") << QStringList{"--ip-fail", "2"}
-                                         << detecting.repeated(3) + address << detecting + address;
-        QTest::newRow("five HTTP errors")
-                << QStringList{"--ip-fail", "5"} << unknown << detecting.repeated(2) + address;
-        QTest::newRow("not JSON") << QStringList{"--ip-body", "broken"} << unknown << unknown;
-        QTest::newRow("ip not a string")
-                << QStringList{"--ip-body", "number"} << unknown << unknown;
-        // Hostile answers: an "ip" of a million characters, a body that never ends (cut at the
-        // size cap) and one that trickles for ever (ended by the time-out).
-        for (const char *body : {"long", "endless", "trickle"})
-            QTest::newRow(body) << QStringList{"--ip-body", body} << unknown << unknown;
+        QTest::addColumn<QString>("log");
+        const auto row = [](const char *tag, const QString &arguments, bool list,
+                            const QString &first, const QString &again, const char *log = "") {
+            QTest::newRow(tag) << arguments.split(' ', Qt::SkipEmptyParts) << list << first << again
+                               << QString(log);
+        };
+        row("answer", "", true, detecting + address, detecting + address);
+        row("two HTTP errors", "--ip-fail 2", true, detecting.repeated(3) + address,
+            detecting + address);
+        row("five HTTP errors", "--ip-fail 5", true, unknown, detecting.repeated(2) + address);
+        row("not JSON", "--ip-body broken", true, unknown, unknown);
+        row("ip not a string", "--ip-body number", true, unknown, unknown);
+        row("ip long", "--ip-body long", true, unknown, unknown, "get_ip was longer than 4096");
+        row("ip endless", "--ip-body endless", true, unknown, unknown,
+            "get_ip was longer than 4096");
+        row("ip trickle", "--ip-body trickle", true, unknown, unknown,
+            "get_ip took more than 40 ms");
+        row("list endless", "--list-body endless", false, detecting + address, detecting + address,
+            "get_list was longer than 4194304 bytes");
+        row("list trickle", "--list-body trickle", false, detecting + address, detecting + address,
+            "get_list took more than 40 ms");
     }
-    void addressLookup()
+    void answers()
     {
         QFETCH(QStringList, arguments);
-        QFETCH(QString, first);
+        QFETCH(bool, list);
+        QFETCH(QString, log);
         TavrinTestDesktop desktop(arguments);
         QVERIFY(desktop.start(false));
-        Lookup lookup;
-        // A trickle ends only by the time-out: a short one keeps the eight tries quick.
-        lookup.setTimeout(arguments.contains("trickle") ? 40 : 150);
-        QCOMPARE(lookup.round(), first);
+        const QString options = arguments.join(' ');
+        QCOMPARE(fetch(qgetenv("TAVRIN_API_HOST"), options == "--list-body trickle" ? 40 : Patience),
+                 list ? builtIn() : ServerList());
+        Lookup lookup(options == "--ip-body trickle" ? 40 : Patience);
+        // The manager is shared: the lookup neither reads nor answers nor deletes others' replies
+        // (where the web API answers them), nor shows, asks for or waits to ask for anything.
+        QSignalSpy due(&lookup, &QPublicAddressLookup::requestDue);
+        const QList<QUrl> foreign{tavrinPublicAddressUrl(), tavrinServerListUrl()};
+        for (const QUrl &url : options.isEmpty() ? foreign : QList<QUrl>()) {
+            QPointer<QNetworkReply> reply = lookup.manager.get(QNetworkRequest(url));
+            QVERIFY(waitUntil([&] { return !reply || reply->isFinished(); }));
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // would act now
+            QVERIFY(reply && reply->bytesAvailable() > 0);
+            delete reply;
+        }
+        QVERIFY(lookup.texts.isEmpty() && due.isEmpty()
+                && !lookup.findChild<QTimer *>()->isActive());
+        QTEST(lookup.round(), "first");
         QVERIFY(!lookup.findChild<QTimer *>()->isActive()); // no request follows on its own
         QTEST(lookup.round(), "again");
-    }
-
-    // A list body that never ends is cut at the size cap, one that trickles by the time-out;
-    // both count as no answer, with a line in the log.
-    void hostileLists()
-    {
-        for (const char *body : {"endless", "trickle"}) {
-            TavrinTestDesktop desktop({"--list-body", body});
-            QVERIFY(desktop.start(false));
-            QCOMPARE(fetch(qgetenv("TAVRIN_API_HOST"),
-                           QByteArray(body) == "trickle" ? 150 : Patience),
-                     ServerList());
-        }
-        for (const char *line :
-             {"get_list was longer than 4194304 bytes", "get_list took more than 150 ms"})
-            QVERIFY2(TavrinTestEnvironment::logText().contains(line), line);
+        QVERIFY2(TavrinTestEnvironment::logText().contains(log), qPrintable(log));
     }
 
     // Over https the certificate is checked against the trusted authorities: a server signed by
-    // none of them is asked nothing and shows nothing, and the log tells why; once its authority
-    // is trusted, the list and the address arrive.
+    // none of them is asked nothing and shows nothing, and the log tells why; once it is
+    // trusted, the list and the address arrive.
     void https()
     {
+        // A throwaway certificate for 127.0.0.1, made with a configuration of its own: a
+        // cross-built openssl has no system one.
         const QString folder = TavrinTestEnvironment::instance()->tempDir();
-        QVERIFY(makeCertificates(folder));
+        QFile config(folder + "/openssl.cnf");
+        QVERIFY(config.open(QIODevice::WriteOnly)
+                && config.write("[req]\ndistinguished_name=dn\n[dn]\n"));
+        config.close();
+        const QString request
+                = "req -config %1/openssl.cnf -x509 -newkey ec -pkeyopt "
+                  "ec_paramgen_curve:P-256 -nodes -days 1 -subj /CN=127.0.0.1 -addext "
+                  "subjectAltName=IP:127.0.0.1 -keyout %1/server.key -out %1/server.pem";
+        QCOMPARE(QProcess::execute("openssl", request.arg(folder).split(' ')), 0);
         TavrinTestDesktop desktop(
                 {"--tls-cert", folder + "/server.pem", "--tls-key", folder + "/server.key"});
         QVERIFY(desktop.start(false));
@@ -198,7 +188,7 @@ private slots:
         QVERIFY(host.startsWith("https://127.0.0.1:"));
         Lookup lookup;
         QCOMPARE(fetch(host), ServerList());
-        QCOMPARE(lookup.round(), detecting.repeated(4) + "Unknown.");
+        QCOMPARE(lookup.round(), unknown);
         QCOMPARE(desktop.log().filter(QRegularExpression("^HTTP ")), QStringList());
         for (const char *call : {"get_list", "get_ip"}) {
             const QString line = "TLS verification failed for " + QString(call) + " at " + host;
@@ -207,33 +197,43 @@ private slots:
 
         const QSslConfiguration system = QSslConfiguration::defaultConfiguration();
         QSslConfiguration trusting = system;
-        QVERIFY(trusting.addCaCertificates(folder + "/ca.pem"));
+        QVERIFY(trusting.addCaCertificates(folder + "/server.pem"));
         QSslConfiguration::setDefaultConfiguration(trusting);
         const ServerList servers = fetch(host);
         const QString shown = lookup.round();
         QSslConfiguration::setDefaultConfiguration(system);
-        QCOMPARE(servers,
-                 QVPNListServers::parseServers(QJsonDocument(builtInServerList()).toJson()));
+        QCOMPARE(servers, builtIn());
         QCOMPARE(shown, detecting + address);
     }
 
-    // The manager is shared: the lookup neither reads nor answers nor deletes others' replies.
-    void foreignRepliesAreLeftAlone()
+    // Its first line, its web API that answers the client's own key only, its end on SIGTERM
+    // (WM_CLOSE on Windows) with 0; a bad option ends it with 2, a certificate it cannot use
+    // with 1.
+    void simProgram()
     {
-        TavrinTestDesktop desktop;
-        QVERIFY(desktop.start(false));
-        Lookup lookup;
-        QSignalSpy due(&lookup, &QPublicAddressLookup::requestDue);
-        for (const QUrl &url : {tavrinPublicAddressUrl(), tavrinServerListUrl()}) {
-            QPointer<QNetworkReply> reply = lookup.manager.get(QNetworkRequest(url));
-            QTRY_VERIFY(!reply || reply->isFinished());
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // would act now
-            QVERIFY(reply && reply->bytesAvailable() > 0);
-            delete reply;
+        QTavrinSimProcess sim;
+        QVERIFY2(sim.start(TavrinTestEnvironment::simProgram()), qPrintable(sim.errorString()));
+        QVERIFY(QRegularExpression("^PORT [1-9]\\d*$").match(sim.lines().value(0)).hasMatch());
+        QNetworkAccessManager manager;
+        for (const QString &path :
+             QStringList{"/get_list/" + QString(tavrinApiKey).toUpper(), "/get_ip/nope"}) {
+            std::unique_ptr<QNetworkReply> reply(
+                    manager.get(QNetworkRequest(QUrl(sim.apiHost() + path))));
+            QVERIFY(waitUntil([&] { return reply->isFinished(); }));
+            QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 403);
         }
-        // Nothing shown, asked for or waiting to be asked for.
-        QVERIFY(lookup.texts.isEmpty() && due.isEmpty()
-                && !lookup.findChild<QTimer *>()->isActive());
+        QVERIFY(TavrinTestPlatform::localServerExists("Tavrin"));
+        QVERIFY(sim.stop());
+        QVERIFY(!TavrinTestPlatform::localServerExists("Tavrin"));
+        for (const auto &[arguments, exitCode, error] :
+             {std::make_tuple("--connect-delay soon", 2, "--connect-delay"),
+              std::make_tuple("--tls-cert c.pem --tls-key c.key", 1, "certificate c.pem")}) {
+            QProcess bad;
+            bad.start(TavrinTestEnvironment::simProgram(), QString(arguments).split(' '));
+            QVERIFY(bad.waitForFinished(Patience));
+            QCOMPARE(bad.exitCode(), exitCode);
+            QVERIFY2(bad.readAllStandardError().contains(error), error);
+        }
     }
 };
 
