@@ -19,38 +19,6 @@ const char serverList[] = R"({"Zambia": {"code": "ZM", "host": "127.0.0.4"},
     "Automatic": {"code": "auto", "host": "127.0.0.3"},
     "Trinidad & Tobago": {"code": "TT", "host": "127.0.0.2"}})";
 
-// A connect request's host and credential text, "host|text".
-QByteArray request(const QByteArray &frame)
-{
-    QByteArray host, credentials;
-    return parseConnectRequest(frame, &host, &credentials) ? QByteArray(host + '|' + credentials)
-                                                           : QByteArray("none");
-}
-
-QString storedCredentials()
-{
-    QString username, password;
-    return QVPNClientSettings::getCredentials(username, password) ? username + '/' + password
-                                                                  : QString();
-}
-
-QString said(qint64 number)
-{
-    return QString::number(number);
-}
-QString said(const QString &text)
-{
-    return text;
-}
-QString said(const VPNServer &server)
-{
-    return server.name;
-}
-QString said(const QList<VPNServer> &servers)
-{
-    return QString::number(servers.size());
-}
-
 // The session under test, the service it talks to, and what it tells: a line per signal.
 struct Session : QTavrinSession
 {
@@ -85,6 +53,10 @@ struct Session : QTavrinSession
         connect(this, &S::publicAddressChanged, [this](const QString &t) { address = t; });
         connect(this, &S::bandwidthSample, [this](uchar, uint down) { handled = down; });
     }
+    static QString said(qint64 number) { return QString::number(number); }
+    static QString said(const QString &text) { return text; }
+    static QString said(const VPNServer &server) { return server.name; }
+    static QString said(const QList<VPNServer> &list) { return QString::number(list.size()); }
     template<class Signal>
     void tell(Signal signal, const char *name)
     {
@@ -103,18 +75,37 @@ struct Session : QTavrinSession
         client->write(bytes + buildBandwidthFrame(0, ++barrier, 0));
         return waitUntil([this] { return handled == barrier; });
     }
-    QList<int> types() const
-    {
-        QList<int> types;
-        for (const QByteArray &frame : received)
-            types.append(quint8(frame.at(2)));
-        return types;
-    }
-    bool waitForReceived(int count)
-    {
-        return waitUntil([&] { return received.size() >= count; });
-    }
     QString tale() const { return told.join('|'); }
+    // The requests the service read: "connect host user password" (or the credential text as it
+    // is, when it holds no pair), "abort", "ask" (credentials).
+    QString sent() const
+    {
+        QStringList lines;
+        for (const QByteArray &frame : received) {
+            const quint8 type = quint8(frame.at(2));
+            QByteArray host, text;
+            QString user, word;
+            if (type == ConnectToVPNRequest) {
+                const bool pair = parseConnectRequest(frame, &host, &text)
+                                  && decodeUserPass(text, user, word);
+                lines << "connect " + host + ' ' + (pair ? user + ' ' + word : QString(text));
+            } else {
+                lines << (type == AbortRequest         ? "abort"
+                          : type == CredentialsRequest ? "ask"
+                                                       : "?");
+            }
+        }
+        return lines.join('|');
+    }
+    bool waitForSent(int n)
+    {
+        return waitUntil([&] { return received.size() >= n; });
+    }
+    static QString stored()
+    {
+        QString name, word;
+        return QVPNClientSettings::getCredentials(name, word) ? name + '/' + word : QString();
+    }
     // The one-second timers of the session's clock.
     QList<int> clockTimers() const
     {
@@ -130,11 +121,10 @@ struct Session : QTavrinSession
 // The stand-in's web API, without its service.
 struct WebApi : TavrinTestDesktop
 {
-    explicit WebApi(const QByteArray &list, const QStringList &arguments = {})
+    explicit WebApi(const QStringList &arguments = {})
         : TavrinTestDesktop(arguments)
     {
-        setServerList(list);
-        start(false);
+        setServerList(serverList), start(false);
     }
 };
 
@@ -153,7 +143,6 @@ private slots:
     void commands();
     void switchServer_data();
     void switchServer();
-    void clock_data();
     void clock();
     void floods_data();
     void floods();
@@ -163,23 +152,24 @@ void tst_Session::restore_data()
 {
     QTest::addColumn<bool>("stored"); // credentials and a chosen server
     QTest::addColumn<bool>("autoLogin");
-    QTest::addColumn<QList<int>>("frames");
     QTest::addColumn<QString>("told");
+    QTest::addColumn<QString>("sent"); // at start, and by a login then
     const QString alice = "chosen Freedonia -1|credentials alice s3cret pass|connecting";
     const QString nobody = "chosen Automatic -1|connecting";
-    QTest::newRow("nothing stored") << false << false << QList<int>{CredentialsRequest} << nobody;
-    QTest::newRow("stored") << true << false << QList<int>{} << alice;
-    QTest::newRow("stored, auto-login") << true << true << QList<int>{ConnectToVPNRequest} << alice;
+    const QString login = "connect 127.0.0.9 alice s3cret pass";
+    const QString empty = "connect " + tavrinAutoHostname() + ' ' + encodeUserPass({}, {});
+    QTest::newRow("nothing stored") << false << false << nobody << "ask|" + empty;
+    QTest::newRow("stored") << true << false << alice << login;
+    QTest::newRow("stored, auto-login") << true << true << alice << login;
     // Auto-login does not wait for the answer to the credentials request: empty ones go out.
-    QTest::newRow("auto-login, nothing stored")
-            << false << true << QList<int>{CredentialsRequest, ConnectToVPNRequest} << nobody;
+    QTest::newRow("auto-login, nothing stored") << false << true << nobody << "ask|" + empty;
 }
 
 void tst_Session::restore()
 {
     QFETCH(bool, stored);
     QFETCH(bool, autoLogin);
-    QFETCH(QList<int>, frames);
+    QFETCH(QString, sent);
     if (stored) {
         QVPNClientSettings::setConnection({"Freedonia", "FD", "127.0.0.9"});
         QVPNClientSettings::setCredentials("alice", "s3cret pass");
@@ -189,14 +179,12 @@ void tst_Session::restore()
     QVERIFY(session.open());
     session.restore();
     QVERIFY(session.deliver({}));
-    QCOMPARE(session.types(), frames);
+    QCOMPARE(session.sent(), autoLogin ? sent : sent.section('|', 0, -2));
     if (!autoLogin)
         session.connectToVPN();
     QTEST(session.tale(), "told");
-    QVERIFY(session.waitForReceived(frames.size() + (autoLogin ? 0 : 1)));
-    QCOMPARE(request(session.received.last()),
-             stored ? QByteArray("127.0.0.9|" + encodeUserPass("alice", "s3cret pass"))
-                    : QByteArray(tavrinAutoHostname().toUtf8() + '|' + encodeUserPass({}, {})));
+    QVERIFY(session.waitForSent(sent.count('|') + 1));
+    QCOMPARE(session.sent(), sent);
 }
 
 // The service's answer to the credentials request is the next login's; a reply that does not
@@ -214,8 +202,6 @@ void tst_Session::loginAndRefusals()
     session.connectToVPN();
     QVERIFY(session.deliver(buildFrame(LoginFailed).repeated(20000)));
     QVERIFY(session.deliver(buildStatusFrame(Timeout) + buildStatusFrame(Disconnected).repeated(2)));
-    QCOMPARE(session.types(), QList<int>({ConnectToVPNRequest, AbortRequest}));
-    QCOMPARE(request(session.received.first()).split('|').last(), encodeUserPass("erin", "pw"));
     session.setCredentials(QString(256, QLatin1Char('u')), "pw");
     session.connectToVPN();
     QVERIFY(session.deliver({}) && session.isLinkOpen());
@@ -226,32 +212,28 @@ void tst_Session::loginAndRefusals()
     session.toggleConnection();
     QCOMPARE(session.tale(), "credentials dörte pa55 wörd|credentials erin pw|connecting|state 4 |"
                              "state 3 |login failed|state 3 |refused|lost|refused");
-    QCOMPARE(session.received.size(), 2);
-    QVERIFY(!session.isLinkOpen());
-    QCOMPARE(storedCredentials(), QString());
+    QCOMPARE(session.sent(), "connect  erin pw|abort");
+    QVERIFY(!session.isLinkOpen() && session.stored().isEmpty());
 }
 
 void tst_Session::commands_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<int>("code");
-    QTest::addColumn<int>("request"); // 0: none
+    QTest::addColumn<QString>("sent");
     QTest::addColumn<QString>("told");
     // The big button and the tray's first entry: Disconnected connects, a tunnel that is up or
     // being brought back is taken down. Exit ends the program at once when disconnected, once
     // the tunnel is down when connected, and does nothing in between.
     for (int code : {0, 1, 2, 3, 4, 200}) {
         const bool down = code == Connected || code == Timeout;
-        QTest::addRow("toggle, code %d", code) << "toggle" << code
-                                               << (down                   ? int(AbortRequest)
-                                                   : code == Disconnected ? int(ConnectToVPNRequest)
-                                                                          : 0)
-                                               << (down ? "ends" : "");
-        QTest::addRow("exit, code %d", code)
-                << "exit" << code << (code == 1 ? int(AbortRequest) : 0)
-                << (code == 1   ? "ends|exit"
-                    : code == 3 ? "exit"
-                                : "");
+        const QString login = code == Disconnected ? "connect 127.0.0.9 alice secret" : "";
+        QTest::addRow("toggle, code %d", code)
+                << "toggle" << code << (down ? "abort" : login) << (down ? "ends" : "");
+        QTest::addRow("exit, code %d", code) << "exit" << code << (code == 1 ? "abort" : "")
+                                             << (code == 1   ? "ends|exit"
+                                                 : code == 3 ? "exit"
+                                                             : "");
     }
 }
 
@@ -261,7 +243,6 @@ void tst_Session::commands()
 {
     QFETCH(QString, command);
     QFETCH(int, code);
-    QFETCH(int, request);
     QVPNClientSettings::setConnection({"Freedonia", "FD", "127.0.0.9"});
     QVPNClientSettings::setCredentials("demo", "demo");
     Session session;
@@ -271,29 +252,26 @@ void tst_Session::commands()
     QVERIFY(session.deliver(code == Connected ? buildConnectedFrame("10.8.0.2", 1)
                                               : buildStatusFrame(quint8(code))));
     QCOMPARE(session.told.last(), QStringLiteral("state %1 Freedonia").arg(code));
-    QCOMPARE(storedCredentials(), code == Connected ? "alice/secret" : "demo/demo");
+    QCOMPARE(session.stored(), code == Connected ? "alice/secret" : "demo/demo");
     session.told.clear();
     command == "exit" ? session.requestExit() : session.toggleConnection();
     QVERIFY(session.deliver(code == Connected && command == "exit"
                                     ? buildStatusFrame(Disconnected) // the exit waits for it
                                     : QByteArray()));
     QTEST(session.tale(), "told");
-    QCOMPARE(session.types(), request ? QList<int>{request} : QList<int>());
-    if (request == ConnectToVPNRequest)
-        QCOMPARE(::request(session.received.last()),
-                 "127.0.0.9|" + encodeUserPass("alice", "secret"));
+    QTEST(session.sent(), "sent");
 }
 
 void tst_Session::switchServer_data()
 {
     QTest::addColumn<QByteArray>("list");
-    QTest::addColumn<QString>("told");
-    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<QString>("told"); // the list and the first choice
+    QTest::addColumn<QString>("host");
     QTest::newRow("list") << QByteArray("normal") << "servers 3|chosen Automatic 0"
-                          << QByteArray("127.0.0.3");
+                          << "127.0.0.3";
     // Without an "Automatic" entry the settings' automatic entry serves.
     QTest::newRow("no list") << QByteArray("broken") << "servers 0|chosen Automatic -1"
-                             << tavrinAutoHostname().toUtf8();
+                             << tavrinAutoHostname();
 }
 
 // Jump to fastest connects to the automatic entry at once when disconnected. While connected a
@@ -304,9 +282,9 @@ void tst_Session::switchServer()
 {
     QFETCH(QByteArray, list);
     QFETCH(QString, told);
-    QFETCH(QByteArray, host);
+    QFETCH(QString, host);
     QVPNClientSettings::setConnection({"Zambia", "ZM", "127.0.0.4"});
-    WebApi web(serverList, {"--list-body", list});
+    WebApi web({"--list-body", list});
     Session session;
     QVERIFY(session.open());
     session.requestServerList();
@@ -316,51 +294,45 @@ void tst_Session::switchServer()
     session.switchServer("Zambia");
     session.jumpToFastest();
     QVERIFY(session.deliver({}));
-    QCOMPARE(session.types(), QList<int>({ConnectToVPNRequest, AbortRequest}));
+    const QString login = "connect " + host + ' ' + encodeUserPass({}, {});
+    QCOMPARE(session.sent(), login + "|abort");
     QVERIFY(session.deliver(buildStatusFrame(Disconnected)));
     QCOMPARE(session.state(), quint8(Connected));
     QVERIFY(session.deliver(buildStatusFrame(Disconnected))); // an ordinary one again
     QCOMPARE(session.tale(), QStringList({told, "connecting|state 1 Automatic|ends|ends",
                                           told.mid(10), "connecting|state 3 Automatic"})
                                      .join('|'));
-    QCOMPARE(session.types(), QList<int>({ConnectToVPNRequest, AbortRequest, ConnectToVPNRequest}));
-    for (const QByteArray &frame : {session.received.first(), session.received.last()})
-        QCOMPARE(request(frame).split('|').first(), host);
+    QVERIFY(session.waitForSent(3));
+    QCOMPARE(session.sent(), login + "|abort|" + login);
     QCOMPARE(QVPNClientSettings::getConnection().name, QStringLiteral("Zambia"));
     session.connectTo({"Trinidad & Tobago", "TT", "127.0.0.2"});
     QCOMPARE(QVPNClientSettings::getConnection().hostname, QStringLiteral("127.0.0.2"));
 }
 
-void tst_Session::clock_data()
-{
-    QTest::addColumn<qint64>("startFromNow");
-    QTest::addColumn<QString>("pattern");
-    QTest::newRow("an hour ago") << qint64(-3661) << "^01:01:0\\d$";
-    QTest::newRow("over a day ago wraps") << qint64(-86400 - 125) << "^00:02:0\\d$";
-    QTest::newRow("ahead of the clock") << qint64(5) << "^23:59:5\\d$";
-}
-
-// The time connected is told at once and at every tick of the one clock; Timeout keeps it
-// running, Disconnecting stops it. Ticks are sent to the clock rather than waited for.
+// The time connected is told at once for each connection (from over a day ago it wraps, ahead
+// of the clock it counts from the day before) and at every tick of the one clock; Timeout keeps
+// it running, Disconnecting stops it. Ticks are sent to the clock rather than waited for.
 void tst_Session::clock()
 {
-    QFETCH(qint64, startFromNow);
-    QFETCH(QString, pattern);
     Session session;
     QVERIFY(session.open());
-    const auto connected = [](qint64 seconds) {
-        return buildConnectedFrame("10.8.0.2",
-                                   quint32(QDateTime::currentSecsSinceEpoch() + seconds));
-    };
-    QVERIFY(session.deliver(connected(-7322) + connected(startFromNow)));
-    QVERIFY2(QRegularExpression(pattern).match(session.timeConnected).hasMatch(),
-             qPrintable(session.timeConnected));
-    QCOMPARE(session.clockTimers().size(), 1); // the newer connection's clock only
+    const std::pair<qint64, const char *> starts[] = {{-7322, "^02:02:0\\d$"},
+                                                      {-3661, "^01:01:0\\d$"},
+                                                      {-86400 - 125, "^00:02:0\\d$"},
+                                                      {5, "^23:59:5\\d$"}};
+    const QRegularExpression last(starts[3].second);
+    for (const auto &[start, pattern] : starts) {
+        const qint64 since = QDateTime::currentSecsSinceEpoch() + start;
+        QVERIFY(session.deliver(buildConnectedFrame("10.8.0.2", quint32(since))));
+        QVERIFY2(QRegularExpression(pattern).match(session.timeConnected).hasMatch(),
+                 qPrintable(session.timeConnected));
+        QCOMPARE(session.clockTimers().size(), 1); // the newer connection's clock only
+    }
     QVERIFY(session.deliver(buildStatusFrame(Timeout)));
     session.timeConnected.clear();
     QTimerEvent tick(session.clockTimers().value(0));
     QCoreApplication::sendEvent(session.findChild<QConnectionClock *>(), &tick);
-    QVERIFY(QRegularExpression(pattern).match(session.timeConnected).hasMatch());
+    QVERIFY(last.match(session.timeConnected).hasMatch());
     QVERIFY(session.deliver(buildStatusFrame(Disconnecting)));
     QVERIFY(session.clockTimers().isEmpty());
 }
@@ -383,7 +355,7 @@ void tst_Session::floods()
 {
     QFETCH(QByteArray, flood);
     QVPNClientSettings::setCredentials("demo", "demo");
-    WebApi web(serverList);
+    WebApi web;
     Session session;
     QVERIFY(session.open());
     session.restore();
