@@ -1,5 +1,4 @@
 #include "ui/qmaindialog.h"
-#include "ui_qmaindialog.h"
 
 #include "service/tavrinframe.h"
 #include "settings/qvpnclientsettings.h"
@@ -15,18 +14,18 @@
 
 QMainDialog::QMainDialog(QWidget *parent)
     : QDialog(parent)
-    , ui(new Ui::QMainDialog)
+    , ui(new QMainDialogForm)
     , tray(this)
     , session(this)
     , notifier(new QConnectionNotifier(this))
     , chrome(new QWindowChrome(this))
 {
     ui->setupUi(this);
-    setUpMainDialogKeys(ui);
-    setUpMainDialogAccess(ui);
-    describeConnectionState(ui, tr(connectionStatusText(session.state())), QString());
-    applyMainDialogFonts(ui);
-    applyMainDialogImages(ui);
+    ui->setUpMainDialogKeys();
+    ui->setUpMainDialogAccess();
+    ui->describeConnectionState(tr(connectionStatusText(session.state())), QString());
+    ui->applyMainDialogFonts();
+    ui->applyMainDialogImages();
     if (QVPNClientSettings::isAutoStart())
         ui->autoStart_checkBox->setChecked(true);
     if (QVPNClientSettings::getAutoLogin())
@@ -149,7 +148,7 @@ void QMainDialog::showBoxLater(void (*showBox)(QWidget *, bool))
 
 void QMainDialog::vpn_notifyStatusChange(quint8 code, const QString &serverName)
 {
-    showConnectionState(ui, &tray, code, serverName);
+    ui->showConnectionState(&tray, code, serverName);
 }
 
 // The login page, to try again, even from the tray; the box is modal, and further states are
@@ -186,7 +185,7 @@ void QMainDialog::on_password_label_clicked()
 
 void QMainDialog::on_settings_button_clicked()
 {
-    showTitleLink(ui, true);
+    ui->showTitleLink(true);
     ui->stackedWidget->setCurrentIndex(1);
     session.repeatState();
 }
@@ -195,7 +194,7 @@ void QMainDialog::on_title_label_clicked()
 {
     if (session.state() != Disconnected)
         return;
-    showTitleLink(ui, false);
+    ui->showTitleLink(false);
     ui->stackedWidget->setCurrentIndex(0);
 }
 

@@ -14,10 +14,7 @@ class QCloseEvent;
 QT_END_NAMESPACE
 
 class QConnectionNotifier;
-
-namespace Ui {
-class QMainDialog;
-}
+class QMainDialogForm;
 
 // The program's only window: a fixed-size frameless dialog with a login page and a connection
 // page and a tray icon with its menu. The window shows what its session (the link to the local
@@ -75,7 +72,7 @@ private:
     void showConnection(const VPNServer &server, int index);
     void showBoxLater(void (*showBox)(QWidget *window, bool linkOpen));
 
-    Ui::QMainDialog *ui;
+    QMainDialogForm *ui;
     QTavrinTray tray;
     QTavrinSession session;
     QConnectionNotifier *notifier;
