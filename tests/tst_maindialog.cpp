@@ -22,12 +22,6 @@ const char serverList[] = R"({"Zambia": {"code": "ZM", "host": "127.0.0.4"},
     "Automatic": {"code": "auto", "host": "127.0.0.3"},
     "Trinidad & Tobago": {"code": "TT", "host": "127.0.0.2"})";
 
-QByteArray host(const QByteArray &connectRequest)
-{
-    QByteArray host, credentials;
-    return parseConnectRequest(connectRequest, &host, &credentials) ? host : "none";
-}
-
 // A press and release at a point of a widget, sent to the window the widget is on.
 void click(QWidget *widget, QPoint pos = QPoint(-1, -1), Qt::MouseButton button = Qt::LeftButton)
 {
@@ -36,29 +30,27 @@ void click(QWidget *widget, QPoint pos = QPoint(-1, -1), Qt::MouseButton button 
                       widget->mapTo(window, pos == QPoint(-1, -1) ? widget->rect().center() : pos));
 }
 
-// Opens a window on the stand-in, the list given served and the settings as the test left them.
-QMainDialog *open(TavrinTestDesktop &desktop, bool withService = true,
-                  const QByteArray &list = QByteArray(serverList) + '}')
+// The stand-in and a window on it, with what the window shows.
+struct Desktop : TavrinTestDesktop
 {
-    desktop.setServerList(list);
-    return desktop.start(withService) ? desktop.openWindow() : nullptr;
-}
-
-QString text(TavrinTestDesktop &desktop, const char *name)
-{
-    return desktop.widget<QLabel>(name)->text();
-}
-
-int page(TavrinTestDesktop &desktop, const char *name = "stackedWidget")
-{
-    return desktop.widget<QStackedWidget>(name)->currentIndex();
-}
-
-QString box(TavrinTestDesktop &desktop, int index = 0) // "title|text|icon"
-{
-    const TavrinTestDesktop::Box box = desktop.boxes().value(index);
-    return box.title + '|' + box.text + '|' + QString::number(box.icon);
-}
+    using TavrinTestDesktop::TavrinTestDesktop;
+    // Opens the window, the list given served and the settings as the test left them.
+    QMainDialog *open(bool withService = true, const QByteArray &list = serverList + QByteArray("}"))
+    {
+        setServerList(list);
+        return start(withService) ? openWindow() : nullptr;
+    }
+    QString text(const char *name) const { return widget<QLabel>(name)->text(); }
+    int page(const char *name = "stackedWidget") const
+    {
+        return widget<QStackedWidget>(name)->currentIndex();
+    }
+    QString box(int index = 0) const // "title|text|icon"
+    {
+        const Box box = boxes().value(index);
+        return box.title + '|' + box.text + '|' + QString::number(box.icon);
+    }
+};
 
 } // namespace
 
@@ -100,8 +92,8 @@ void tst_MainDialog::serviceGone_data()
 void tst_MainDialog::serviceGone()
 {
     QFETCH(bool, reachable);
-    TavrinTestDesktop desktop({"--close-after-received", "2"});
-    QMainDialog *window = open(desktop, reachable);
+    Desktop desktop({"--close-after-received", "2"});
+    QMainDialog *window = desktop.open(reachable);
     QVERIFY(window && window->isServiceAvailable() == reachable
             && window->isInitialized() == reachable);
     if (reachable) {
@@ -117,7 +109,7 @@ void tst_MainDialog::serviceGone()
     }
     QCOMPARE(desktop.boxes().size(), 1);
     QFETCH(QString, text);
-    QCOMPARE(box(desktop), QString("Connection error|%1|%2").arg(text).arg(QMessageBox::Critical));
+    QCOMPARE(desktop.box(), QString("Connection error|%1|%2").arg(text).arg(QMessageBox::Critical));
     if (reachable)
         return;
     // No tray icon and no list: the web API sees the test's own request, sent after the
@@ -149,8 +141,8 @@ void tst_MainDialog::storedSettingsAndServerList()
         list += QStringLiteral(R"(,"Zz%1":{"code":"DE","host":"h"})")
                         .arg(i, 6, 10, QChar('0'))
                         .toLatin1();
-    TavrinTestDesktop desktop;
-    QVERIFY(open(desktop, true, list + '}'));
+    Desktop desktop;
+    QVERIFY(desktop.open(true, list + '}'));
     QCOMPARE(desktop.widget<QLineEdit>("username_edit")->text() + '|'
                      + desktop.widget<QLineEdit>("password_edit")->text(),
              "alice|s3cret pass");
@@ -181,7 +173,9 @@ void tst_MainDialog::storedSettingsAndServerList()
     QCOMPARE(longEntry->toolTip(), longName);
     menu->actions().at(1)->trigger();
     QVERIFY(desktop.waitForReceived(1));
-    QCOMPARE(host(desktop.received().last()), QByteArray("127.0.0.2"));
+    QByteArray host, credentials;
+    QVERIFY(parseConnectRequest(desktop.received().last(), &host, &credentials));
+    QCOMPARE(host, QByteArray("127.0.0.2"));
     QCOMPARE(chooser->currentServer().name, QStringLiteral("Trinidad & Tobago"));
     QCOMPARE(QVPNClientSettings::getConnection().name, QStringLiteral("Zambia"));
 }
@@ -221,8 +215,8 @@ void tst_MainDialog::stateDisplay()
 {
     QFETCH(int, code);
     QVPNClientSettings::setConnection({"Freedonia", "FD", "127.0.0.9"});
-    TavrinTestDesktop desktop;
-    QMainDialog *window = open(desktop);
+    Desktop desktop;
+    QMainDialog *window = desktop.open();
     QVERIFY(window);
     desktop.widget<QLineEdit>("username_edit")->setText("alice");
     desktop.widget<QLineEdit>("password_edit")->setText("secret");
@@ -230,10 +224,10 @@ void tst_MainDialog::stateDisplay()
                                               : buildStatusFrame(quint8(code))));
     QStringList shown;
     for (const char *name : {"connecton_label", "connect_label", "connect_country_label"})
-        shown << text(desktop, name);
-    shown << QString::number(page(desktop))
-                     + QString::number(page(desktop, "connect_stackedWidget"))
-                     + QString::number(page(desktop, "timeconnected_section"));
+        shown << desktop.text(name);
+    shown << QString::number(desktop.page())
+                     + QString::number(desktop.page("connect_stackedWidget"))
+                     + QString::number(desktop.page("timeconnected_section"));
     const QImage trayIcon = desktop.tray()->icon()->icon().pixmap(32).toImage();
     for (const char *name : {"tray_off", "tray_connect", "tray_on"}) {
         if (QIcon(QStringLiteral(":/imgs/tray/%1.ico").arg(name)).pixmap(32).toImage() == trayIcon)
@@ -251,10 +245,10 @@ void tst_MainDialog::stateDisplay()
         return;
     QCOMPARE(username + '/' + password, "alice/secret");
     QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$")
-                    .match(text(desktop, "time_connected_value_label"))
+                    .match(desktop.text("time_connected_value_label"))
                     .hasMatch());
     TavrinTestDesktop::expire(window->findChild<QPublicAddressLookup *>()->findChild<QTimer *>());
-    QTRY_COMPARE(text(desktop, "ipaddress_value_label"), "203.0.113.10");
+    QTRY_COMPARE(desktop.text("ipaddress_value_label"), "203.0.113.10");
 }
 
 // The service's answer to the credentials request fills the fields. A login the service
@@ -263,8 +257,8 @@ void tst_MainDialog::stateDisplay()
 // goes on sending: its frames are read and shown all the same.
 void tst_MainDialog::loginBoxes()
 {
-    TavrinTestDesktop desktop;
-    QVERIFY(open(desktop));
+    Desktop desktop;
+    QVERIFY(desktop.open());
     auto *username = desktop.widget<QLineEdit>("username_edit");
     auto *password = desktop.widget<QLineEdit>("password_edit");
     QVERIFY(desktop.deliver(buildCredentialsReplyFrame(encodeUserPass("dörte", "pa55 wörd"))));
@@ -272,10 +266,10 @@ void tst_MainDialog::loginBoxes()
     username->setText(QString(256, QLatin1Char('u')));
     click(desktop.widget<QPushButton>("connect_button"));
     QTRY_COMPARE(desktop.boxes().size(), 1);
-    QCOMPARE(box(desktop), QString("Connection error|The user name, the password or the server "
-                                   "name is too long to be sent to the Tavrin service.|%1")
-                                   .arg(QMessageBox::Warning));
-    QCOMPARE(page(desktop), 0);
+    QCOMPARE(desktop.box(), QString("Connection error|The user name, the password or the server "
+                                    "name is too long to be sent to the Tavrin service.|%1")
+                                    .arg(QMessageBox::Warning));
+    QCOMPARE(desktop.page(), 0);
     desktop.holdBoxes(true);
     bool shownWhileOpen = false;
     int pageThen = -1;
@@ -284,9 +278,9 @@ void tst_MainDialog::loginBoxes()
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (box && desktop.boxes().size() == 2) { // once the user has seen it
             watcher.stop();
-            pageThen = page(desktop);
+            pageThen = desktop.page();
             shownWhileOpen = desktop.deliver(buildStatusFrame(Timeout)) && box->isVisible()
-                             && text(desktop, "connecton_label") == "TIMEOUT";
+                             && desktop.text("connecton_label") == "TIMEOUT";
             box->accept();
         }
     });
@@ -297,9 +291,9 @@ void tst_MainDialog::loginBoxes()
     QTRY_VERIFY_WITH_TIMEOUT(shownWhileOpen, Patience);
     QVERIFY(desktop.deliver(buildStatusFrame(Disconnected)));
     QCOMPARE(desktop.boxes().size(), 2);
-    QCOMPARE(box(desktop, 1), QString("Login error|Login failed.\nPlease check your username and "
-                                      "password and try again.|%1")
-                                      .arg(QMessageBox::Warning));
+    QCOMPARE(desktop.box(1), QString("Login error|Login failed.\nPlease check your username and "
+                                     "password and try again.|%1")
+                                     .arg(QMessageBox::Warning));
     QCOMPARE(pageThen, 0);
 }
 
@@ -310,11 +304,11 @@ void tst_MainDialog::autoLoginAndTray()
 {
     QVPNClientSettings::setCredentials("demo", "demo");
     QVPNClientSettings::setAutoLogin(true);
-    TavrinTestDesktop desktop({"--connect-delay", "600000"});
-    QMainDialog *window = open(desktop);
+    Desktop desktop({"--connect-delay", "600000"});
+    QMainDialog *window = desktop.open();
     QVERIFY(window);
     QVERIFY(desktop.widget<QCheckBox>("autoLogin_checkBox")->isChecked());
-    QCOMPARE(page(desktop), 1);
+    QCOMPARE(desktop.page(), 1);
     QSignalSpy finished(window, &QDialog::finished);
     QVERIFY(desktop.waitForLog("state=Connecting") && desktop.deliver({}));
     QVERIFY(!window->windowHandle()->close()); // a window manager's close, refused
@@ -341,8 +335,8 @@ void tst_MainDialog::autoLoginAndTray()
 void tst_MainDialog::keysTitleAndFeedback()
 {
     QVPNClientSettings::setCredentials("demo", "demo");
-    TavrinTestDesktop desktop;
-    QMainDialog *window = open(desktop);
+    Desktop desktop;
+    QMainDialog *window = desktop.open();
     QVERIFY(window && QTest::qWaitForWindowActive(window));
     const auto press = [window](int key) { QTest::keyClick(window->windowHandle(), Qt::Key(key)); };
     QCOMPARE(QApplication::focusWidget(), desktop.widget<QWidget>("username_edit"));
@@ -368,14 +362,14 @@ void tst_MainDialog::keysTitleAndFeedback()
 
     auto *title = desktop.widget<QLabel>("title_label");
     click(title);
-    QCOMPARE(page(desktop), 0);
+    QCOMPARE(desktop.page(), 0);
     QVERIFY(title->pixmap(Qt::ReturnByValue).isNull());
     click(desktop.widget<QWidget>("password_label"));
     QCOMPARE(window->focusWidget(), desktop.widget<QWidget>("password_edit"));
     click(desktop.widget<QPushButton>("settings_button"));
-    QCOMPARE(page(desktop), 1);
+    QCOMPARE(desktop.page(), 1);
     QVERIFY(!title->pixmap(Qt::ReturnByValue).isNull());
-    QCOMPARE(text(desktop, "connecton_label"), QStringLiteral("DISCONNECTED"));
+    QCOMPARE(desktop.text("connecton_label"), QStringLiteral("DISCONNECTED"));
     QString options;
     for (const char *name : {"autoStart_checkBox", "autoLogin_checkBox", "autoStart_checkBox"}) {
         auto *box = desktop.widget<QCheckBox>(name);
@@ -386,7 +380,7 @@ void tst_MainDialog::keysTitleAndFeedback()
     QCOMPARE(options, QStringLiteral("000111"));
     QVERIFY(desktop.deliver(buildConnectedFrame("10.8.0.2", 1)));
     click(title);
-    QCOMPARE(page(desktop), 1);
+    QCOMPARE(desktop.page(), 1);
 
     qputenv("TAVRIN_SITE_HOST", "https://site.tavrin.test:8080");
     QDesktopServices::setUrlHandler("https", this, "openUrl");
@@ -414,8 +408,8 @@ void tst_MainDialog::chrome()
     QFETCH(QString, pressed);
     QFETCH(int, button);
     QFETCH(bool, drags);
-    TavrinTestDesktop desktop;
-    QMainDialog *window = open(desktop);
+    Desktop desktop;
+    QMainDialog *window = desktop.open();
     QVERIFY(window && QTest::qWaitForWindowExposed(window));
     const QRegion mask = window->mask();
     for (const QPoint &corner : {QPoint(0, 0), QPoint(343, 0), QPoint(1, 543), QPoint(342, 543)})
