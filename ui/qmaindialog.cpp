@@ -48,10 +48,12 @@ QMainDialog::~QMainDialog()
 
 void QMainDialog::connectSignals()
 {
-    for (QLineEdit *field : {ui->username_edit, ui->password_edit})
+    // The fields, as they read, are the credentials of the next login.
+    for (QLineEdit *field : {ui->username_edit, ui->password_edit}) {
         connect(field, &QLineEdit::textChanged, this, [this] {
             session.setCredentials(ui->username_edit->text(), ui->password_edit->text());
         });
+    }
     connect(tray.icon(), &QSystemTrayIcon::activated, this, &QMainDialog::on_TrayActivated);
     connect(notifier, &QConnectionNotifier::notify, this,
             [this](const QString &text) { tray.icon()->showMessage(windowTitle(), text); });
