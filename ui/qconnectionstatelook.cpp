@@ -1,10 +1,6 @@
 #include "ui/qconnectionstatelook.h"
-#include "ui_qmaindialog.h"
 
 #include "service/tavrinframe.h"
-#include "ui/qmaindialogform.h"
-#include "ui/qtavrintray.h"
-#include "widgets/tavrinimages.h"
 
 #include <QtCore/qcoreapplication.h>
 
@@ -157,85 +153,4 @@ const char *connectionTrayToolTip(quint8 code)
     default:
         return QT_TRANSLATE_NOOP("QMainDialog", "Tavrin: Unknown state");
     }
-}
-
-// Each element is set only when it changes: setting a style sheet polishes the widget anew, and
-// a service may send the same state many times over.
-void showConnectionStateLook(Ui::QMainDialog *ui, const QConnectionStateLook &look,
-                             const QString &serverName)
-{
-    const auto text = [](const char *source) {
-        return QCoreApplication::translate("QMainDialog", source);
-    };
-    const auto setStyle = [](QWidget *widget, const char *sheet) {
-        if (sheet && widget->styleSheet() != QLatin1String(sheet))
-            widget->setStyleSheet(QString::fromLatin1(sheet));
-    };
-    const auto setImage = [](QLabel *label, const char *path) {
-        if (!path)
-            return;
-        const QPixmap image = tavrinPixmap(QString::fromLatin1(path), label->devicePixelRatioF());
-        if (label->pixmap(Qt::ReturnByValue).cacheKey() != image.cacheKey())
-            label->setPixmap(image);
-    };
-    setImage(ui->title_label, look.titlePixmap);
-    if (look.page >= 0)
-        ui->stackedWidget->setCurrentIndex(look.page);
-    ui->connect_stackedWidget->setCurrentIndex(look.connectPage);
-    setStyle(ui->connect_frame, look.connectFrameStyle);
-    if (look.connectText)
-        ui->connect_label->setText(text(look.connectText));
-    if (look.showServerName) {
-        // A long name ends in "..." within the button; the tool tip holds it whole.
-        const QFontMetrics metrics(ui->connect_country_label->font());
-        ui->connect_country_label->setText(metrics.elidedText(serverName, Qt::ElideRight, 280));
-        ui->connect_country_label->setToolTip(serverName);
-    }
-    setStyle(ui->connect_country_label, look.serverNameStyle);
-    ui->connecton_label->setText(text(look.stateText));
-    setStyle(ui->connecton_label, look.stateStyle);
-    setImage(ui->ipaddress_icon, look.addressIcon);
-    if (look.addressLabel)
-        ui->ipaddress_label->setText(text(look.addressLabel));
-    if (look.addressValue)
-        ui->ipaddress_value_label->setText(text(look.addressValue));
-    setImage(ui->time_connected_icon, look.clockIcon);
-    if (look.timeConnected)
-        ui->time_connected_value_label->setText(*look.timeConnected ? text(look.timeConnected)
-                                                                    : QString());
-    setImage(ui->encryption_icon, look.encryptionIcon);
-    ui->timeconnected_section->setCurrentIndex(look.timeSectionPage);
-}
-
-void describeConnectionState(Ui::QMainDialog *ui, const QString &status, const QString &serverName)
-{
-    const auto setName = [](QWidget *widget, const QString &name) {
-        if (widget->accessibleName() != name)
-            widget->setAccessibleName(name); // announced to assistive technology
-    };
-    const auto setDescription = [](QWidget *widget, const QString &description) {
-        if (widget->accessibleDescription() != description)
-            widget->setAccessibleDescription(description);
-    };
-    // The strip is a word in capitals; it reads the sentence of the status box instead.
-    setName(ui->connecton_label, status);
-    setName(ui->connect_frame, QStringLiteral("%1 - %2").arg(ui->connect_label->text(), serverName));
-    setDescription(ui->ipaddress_value_label, ui->ipaddress_label->text());
-    setDescription(ui->time_connected_value_label, ui->time_connected_label->text());
-    setDescription(ui->encryption_value_text, ui->encryption_text->text());
-}
-
-void showConnectionState(Ui::QMainDialog *ui, QTavrinTray *tray, quint8 code,
-                         const QString &serverName)
-{
-    const QConnectionStateLook look = connectionStateLook(code);
-    showConnectionStateLook(ui, look, serverName);
-    const auto withServer = [&serverName](const char *source) {
-        const QString text = QCoreApplication::translate("QMainDialog", source);
-        return text.contains(QLatin1String("%1")) ? text.arg(serverName) : text;
-    };
-    describeConnectionState(ui, withServer(connectionStatusText(code)), serverName);
-    tray->showState(look, withServer(connectionTrayToolTip(code)));
-    if (look.titleCursor >= 0)
-        setTitleLinkCursor(ui, Qt::CursorShape(look.titleCursor));
 }

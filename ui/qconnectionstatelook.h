@@ -41,30 +41,6 @@ struct QConnectionStateLook
 // 4 Timeout, any other code unknown.
 QConnectionStateLook connectionStateLook(quint8 code);
 
-namespace Ui {
-class QMainDialog;
-}
-QT_BEGIN_NAMESPACE
-class QString;
-QT_END_NAMESPACE
-
-// Shows a look on the connection page of the main window's form (the tray and the title's
-// cursor are the window's); serverName is the name of the server connected to.
-void showConnectionStateLook(Ui::QMainDialog *ui, const QConnectionStateLook &look,
-                             const QString &serverName);
-
-class QTavrinTray;
-
-// Everything a state code changes outside the window's own bookkeeping: the connection page,
-// what assistive technology reads of it, the tray icon, tool tip and entries, the title's link.
-void showConnectionState(Ui::QMainDialog *ui, QTavrinTray *tray, quint8 code,
-                         const QString &serverName);
-
-// What assistive technology reads of the connection page: the strip's status sentence (its
-// change is announced), the big button's text and server ("Disconnect - Germany"), and the
-// captions of the values as their descriptions.
-void describeConnectionState(Ui::QMainDialog *ui, const QString &status, const QString &serverName);
-
 // The text of the status box for a state code, a source text in the context "QMainDialog";
 // %1 stands for the server's name where the text names it.
 const char *connectionStatusText(quint8 code);

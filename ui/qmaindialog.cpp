@@ -1,50 +1,41 @@
 #include "ui/qmaindialog.h"
-#include "ui_qmaindialog.h"
 
 #include "ping/qlatencymonitor.h"
-#include "service/tavrincredentials.h"
 #include "service/tavrinframe.h"
 #include "settings/qvpnclientsettings.h"
-#include "ui/qconnectionclock.h"
 #include "ui/qconnectionnotifier.h"
 #include "ui/qconnectionstatelook.h"
 #include "ui/qmaindialogboxes.h"
 #include "ui/qmaindialogform.h"
-#include "ui/qpublicaddresslookup.h"
-#include "webapi/qvpnlistservers.h"
 #include "webapi/tavrinwebapi.h"
 #include "widgets/qvpnservermodel.h"
 
 #include <QtCore/qtimer.h>
 #include <QtGui/qdesktopservices.h>
 #include <QtGui/qevent.h>
-#include <QtNetwork/qnetworkaccessmanager.h>
-#include <QtNetwork/qnetworkreply.h>
 
 QMainDialog::QMainDialog(QWidget *parent)
     : QDialog(parent)
-    , ui(new Ui::QMainDialog)
+    , ui(new QMainDialogForm)
     , tray(this)
-    , service(nullptr)
-    , addressLookup(new QPublicAddressLookup(this))
-    , clock(new QConnectionClock(this))
+    , session(this)
     , notifier(new QConnectionNotifier(this))
     , chrome(new QWindowChrome(this))
-    , state(Disconnected)
 {
     ui->setupUi(this);
-    setUpMainDialogKeys(ui);
-    setUpMainDialogAccess(ui);
-    describeConnectionState(ui, tr(connectionStatusText(state)), QString());
-    applyMainDialogFonts(ui);
-    applyMainDialogImages(ui);
+    ui->setUpMainDialogKeys();
+    ui->setUpMainDialogAccess();
+    ui->describeConnectionState(tr(connectionStatusText(session.state())), QString());
+    ui->applyMainDialogFonts();
+    ui->applyMainDialogImages();
     if (QVPNClientSettings::isAutoStart())
         ui->autoStart_checkBox->setChecked(true);
     if (QVPNClientSettings::getAutoLogin())
         ui->autoLogin_checkBox->setChecked(true);
     connectSignals();
+    connectSession();
 
-    if (!service.connectToService()) {
+    if (!session.connectToService()) {
         showServiceUnreachableBox(this);
         serviceAvailable = false;
         return;
@@ -59,21 +50,12 @@ QMainDialog::~QMainDialog()
 
 void QMainDialog::connectSignals()
 {
-    connect(&service, &QTavrinServiceConnection::credentials, this, &QMainDialog::vpn_credentials);
-    connect(&service, &QTavrinServiceConnection::notifyStatusChange, this,
-            &QMainDialog::vpn_notifyStatusChange);
-    connect(&service, &QTavrinServiceConnection::startTime, this, &QMainDialog::vpn_startTime);
-    connect(&service, &QTavrinServiceConnection::updateBandwidth, this,
-            &QMainDialog::vpn_updateBandwidth);
-    connect(&service, &QTavrinServiceConnection::loginFailed, this, &QMainDialog::vpn_loginFailed);
-    connect(&service, &QTavrinServiceConnection::connectionLost, this, [] {
-        showServiceClosedBox();
-        QCoreApplication::exit(4);
-    });
-    connect(addressLookup, &QPublicAddressLookup::requestDue, this, &QMainDialog::updateIPAddress);
-    connect(addressLookup, &QPublicAddressLookup::textChanged, ui->ipaddress_value_label,
-            &QLabel::setText);
-    connect(clock, &QConnectionClock::textChanged, ui->time_connected_value_label, &QLabel::setText);
+    // The fields, as they read, are the credentials of the next login.
+    for (QLineEdit *field : {ui->username_edit, ui->password_edit}) {
+        connect(field, &QLineEdit::textChanged, this, [this] {
+            session.setCredentials(ui->username_edit->text(), ui->password_edit->text());
+        });
+    }
     connect(tray.icon(), &QSystemTrayIcon::activated, this, &QMainDialog::on_TrayActivated);
     connect(notifier, &QConnectionNotifier::notify, this,
             [this](const QString &text) { tray.icon()->showMessage(windowTitle(), text); });
@@ -97,6 +79,36 @@ void QMainDialog::connectSignals()
     connect(latencies, &QLatencyMonitor::latencyMeasured, servers, &QVPNServerModel::setLatency);
 }
 
+// What the session reports, shown.
+void QMainDialog::connectSession()
+{
+    using Session = QTavrinSession;
+    connect(&session, &Session::stateSeen, this, [this](quint8 code, const QString &name) {
+        notifier->stateChanged(code, name, isVisible() && isActiveWindow());
+    });
+    connect(&session, &Session::userEndsConnection, notifier,
+            &QConnectionNotifier::userEndsConnection);
+    connect(&session, &Session::stateChanged, this, &QMainDialog::vpn_notifyStatusChange);
+    connect(&session, &Session::credentialsArrived, this, &QMainDialog::vpn_credentials);
+    connect(&session, &Session::bandwidthSample, ui->bandwidth_widget,
+            &QVPNBandwidthWidget::addSample);
+    connect(&session, &Session::loginFailed, this, &QMainDialog::vpn_loginFailed);
+    connect(&session, &Session::connectionChosen, this, &QMainDialog::showConnection);
+    connect(&session, &Session::connectRequested, this,
+            [this] { ui->stackedWidget->setCurrentIndex(1); });
+    connect(&session, &Session::requestRefused, this,
+            [this] { showBoxLater(&showRefusedRequestBox); });
+    connect(&session, &Session::serversArrived, this, &QMainDialog::serverListArrived);
+    connect(&session, &Session::timeConnectedChanged, ui->time_connected_value_label,
+            &QLabel::setText);
+    connect(&session, &Session::publicAddressChanged, ui->ipaddress_value_label, &QLabel::setText);
+    connect(&session, &Session::exitNow, this, [this] { done(Accepted); }); // finished() ends it
+    connect(&session, &Session::connectionLost, this, [] {
+        showServiceClosedBox();
+        QCoreApplication::exit(4);
+    });
+}
+
 // The part of the construction that needs the service: tray icon, chosen server, credentials,
 // auto-login and the server list. The tray icon and the web request wait for the event loop,
 // so that the window is on screen first.
@@ -104,83 +116,29 @@ void QMainDialog::restoreSession()
 {
     QTimer::singleShot(0, this, [this] {
         tray.show();
-        requestServerList();
+        session.requestServerList();
     });
-    connection = QVPNClientSettings::getConnection();
-    ui->comboBox->setCurrentServer(connection);
-
-    QString username;
-    QString password;
-    if (QVPNClientSettings::getCredentials(username, password)) {
-        ui->username_edit->setText(username);
-        ui->password_edit->setText(password);
-        savedCredentials = QStringList{username, password};
-    } else {
-        service.sendCredentialsRequest();
-    }
-
+    session.restore();
     initialized = true;
-    if (QVPNClientSettings::getAutoLogin())
-        on_connect_button_clicked();
 }
 
-// One network manager carries every web request; it is made with the first, once the window
-// is on screen.
-QNetworkAccessManager *QMainDialog::network()
+void QMainDialog::serverListArrived(const QList<VPNServer> &servers)
 {
-    if (!networkManager)
-        networkManager = new QNetworkAccessManager(this);
-    return networkManager;
-}
-
-void QMainDialog::requestServerList()
-{
-    auto *list = new QVPNListServers(network(), this);
-    connect(list, &QVPNListServers::finished, this, [this, list] { serverListArrived(list); });
-    list->sendRequest();
-}
-
-void QMainDialog::serverListArrived(QVPNListServers *list)
-{
-    const QList<VPNServer> servers = list->servers();
     ui->comboBox->setServers(servers);
     ui->comboBox->setFavoriteServers(QVPNClientSettings::getFavoriteServers());
     // The chooser keeps showing the server the next connect goes to, when the list has it.
-    const int remembered = ui->comboBox->findServer(connection.name);
+    const int remembered = ui->comboBox->findServer(session.connection().name);
     if (remembered >= 0)
         ui->comboBox->setCurrentIndex(remembered);
-    list->deleteLater();
 }
 
-// Connecting and disconnecting
-
-void QMainDialog::on_connect_button_clicked()
+// The chooser's row of the server the session connects to, or the server itself on its face.
+void QMainDialog::showConnection(const VPNServer &server, int index)
 {
-    if (sendConnectRequest())
-        ui->stackedWidget->setCurrentIndex(1);
-}
-
-// A request the service connection refuses (its reason is in the log) is shown to the user; the
-// window stays as it is.
-bool QMainDialog::sendConnectRequest()
-{
-    const QString password = ui->password_edit->text();
-    const QString username = ui->username_edit->text();
-    if (service.sendConnectToVPNRequest(connection.hostname, username, password))
-        return true;
-    showBoxLater(&showRefusedRequestBox);
-    return false;
-}
-
-// At most one abort is outstanding: until the service reports a state again, a further one
-// would only pile up behind it (a service that repeats LoginFailed and never reads).
-void QMainDialog::sendAbortRequest()
-{
-    if (abortOutstanding)
-        return;
-    abortOutstanding = service.sendAbortRequest();
-    if (!abortOutstanding)
-        showBoxLater(&showRefusedRequestBox);
+    if (index >= 0)
+        ui->comboBox->setCurrentIndex(index);
+    else
+        ui->comboBox->setCurrentServer(server);
 }
 
 // Boxes wait for the event loop, so that the service's frames keep being read while a box is
@@ -191,138 +149,36 @@ void QMainDialog::showBoxLater(void (*showBox)(QWidget *, bool))
         return;
     boxPending = true;
     QTimer::singleShot(0, this, [this, showBox] {
-        showBox(this, service.isConnected());
+        showBox(this, session.isLinkOpen());
         boxPending = false;
     });
 }
 
-// Written only when they changed: a service that keeps reconnecting does not rewrite the store.
-void QMainDialog::saveCredentials()
+// Messages from the session
+
+void QMainDialog::vpn_notifyStatusChange(quint8 code, const QString &serverName)
 {
-    const QString username = ui->username_edit->text();
-    const QString password = ui->password_edit->text();
-    if (savedCredentials == QStringList{username, password})
-        return;
-    savedCredentials = QStringList{username, password};
-    QVPNClientSettings::setCredentials(username, password);
+    ui->showConnectionState(&tray, code, serverName);
 }
 
-int QMainDialog::serverIndexByName(const QString &name)
-{
-    return qMax(ui->comboBox->findServer(name), 0);
-}
-
-VPNServer QMainDialog::serverByName(const QString &name)
-{
-    return ui->comboBox->serverAt(ui->comboBox->findServer(name));
-}
-
-// Selects the chooser's row of the named server and makes it the connection. Without a row of
-// the automatic entry (the list failed or lacks it) the settings' automatic entry serves, so
-// that no connect request goes out with an empty host name.
-void QMainDialog::selectServerNamed(const QString &name)
-{
-    const VPNServer automatic = QVPNClientSettings::defaultConnection();
-    if (name == automatic.name && ui->comboBox->findServer(name) < 0) {
-        connection = automatic;
-        ui->comboBox->setCurrentServer(connection);
-        return;
-    }
-    ui->comboBox->setCurrentIndex(serverIndexByName(name));
-    connection = serverByName(name);
-}
-
-// Connects to the named server now when disconnected, without remembering it; otherwise takes
-// the current connection down first and connects once the service reports Disconnected.
-void QMainDialog::switchServer(const QString &name)
-{
-    if (state != Disconnected) {
-        pendingServerName = name;
-        notifier->userEndsConnection();
-        sendAbortRequest();
-        return;
-    }
-    selectServerNamed(name);
-    on_connect_button_clicked();
-}
-
-// Messages from the service
-
-void QMainDialog::vpn_notifyStatusChange(char stateCode)
-{
-    const quint8 code = quint8(stateCode);
-    abortOutstanding = false;
-    notifier->stateChanged(code, connection.name, isVisible() && isActiveWindow());
-    if (code == Disconnected && exitRequested) {
-        done(Accepted); // finished() ends the program
-        return;
-    }
-    if (code == Disconnected && !pendingServerName.isEmpty()) {
-        // The reconnect: the page keeps the previous state until the service reports again.
-        selectServerNamed(pendingServerName);
-        pendingServerName.clear();
-        on_connect_button_clicked();
-        return;
-    }
-
-    showConnectionState(ui, &tray, code, connection.name);
-    if (code == Connected) {
-        clock->start(startTime);
-        saveCredentials();
-        addressLookup->restart();
-    } else if (code == Disconnecting) {
-        clock->stop();
-    } else if (code == Disconnected) {
-        // The box is modal: further state messages are handled while it is open. The failure
-        // is cleared first, so that a second Disconnected meanwhile does not stack another box.
-        if (loginFailed) {
-            chrome->bringBack(); // the login page, to try again, even from the tray
-            ui->stackedWidget->setCurrentIndex(0);
-            loginFailed = false;
-            showBoxLater([](QWidget *window, bool) { showLoginFailedBox(window); });
-        }
-        addressLookup->restart();
-    }
-    state = code;
-}
-
-void QMainDialog::vpn_startTime(uint seconds)
-{
-    startTime = QDateTime::fromSecsSinceEpoch(seconds);
-}
-
-void QMainDialog::vpn_updateBandwidth(uchar type, uint download, uint upload)
-{
-    ui->bandwidth_widget->addSample(type, download, upload);
-}
-
+// The login page, to try again, even from the tray; the box is modal, and further states are
+// shown while it is open.
 void QMainDialog::vpn_loginFailed()
 {
-    loginFailed = true;
-    sendAbortRequest();
+    chrome->bringBack();
+    ui->stackedWidget->setCurrentIndex(0);
+    showBoxLater([](QWidget *window, bool) { showLoginFailedBox(window); });
 }
 
-void QMainDialog::vpn_credentials(QByteArray credentials)
+void QMainDialog::vpn_credentials(const QString &username, const QString &password)
 {
-    QString username;
-    QString password;
-    if (!decodeCredentialsReply(credentials, username, password))
-        return;
     ui->username_edit->setText(username);
     ui->password_edit->setText(password);
 }
 
 void QMainDialog::on_menuStatusTriggered(bool)
 {
-    showStatusBox(this, state, connection.name);
-}
-
-// The public address: the lookup asks for a request when one is due, and reads the answers
-// among the network manager's replies.
-
-void QMainDialog::updateIPAddress()
-{
-    addressLookup->sendRequest(network());
+    showStatusBox(this, session.state(), session.connection().name);
 }
 
 // Commands
@@ -339,34 +195,32 @@ void QMainDialog::on_password_label_clicked()
 
 void QMainDialog::on_settings_button_clicked()
 {
-    showTitleLink(ui, true);
+    ui->showTitleLink(true);
     ui->stackedWidget->setCurrentIndex(1);
-    vpn_notifyStatusChange(char(state));
+    session.repeatState();
 }
 
 void QMainDialog::on_title_label_clicked()
 {
-    if (state != Disconnected)
+    if (session.state() != Disconnected)
         return;
-    showTitleLink(ui, false);
+    ui->showTitleLink(false);
     ui->stackedWidget->setCurrentIndex(0);
+}
+
+void QMainDialog::on_connect_button_clicked()
+{
+    session.connectToVPN();
 }
 
 void QMainDialog::on_connect_frame_clicked()
 {
-    if (state == Disconnected) {
-        sendConnectRequest();
-    } else if (state == Connected || state == Timeout) {
-        notifier->userEndsConnection();
-        sendAbortRequest();
-    }
+    session.toggleConnection();
 }
 
 void QMainDialog::on_comboBox_pressed()
 {
-    connection = ui->comboBox->currentServer();
-    QVPNClientSettings::setConnection(connection);
-    on_connect_button_clicked();
+    session.connectTo(ui->comboBox->currentServer());
 }
 
 void QMainDialog::on_comboBox_starToggled()
@@ -402,18 +256,17 @@ void QMainDialog::showEvent(QShowEvent *event)
 // connection down there as the big button does.
 void QMainDialog::on_menuConnectTriggered(bool)
 {
-    if (state == Connected || state == Disconnected || state == Timeout)
-        on_connect_frame_clicked();
+    session.toggleConnection();
 }
 
 void QMainDialog::on_menuJumptToFastestTriggered(bool)
 {
-    switchServer(QVPNClientSettings::defaultConnection().name);
+    session.jumpToFastest();
 }
 
 void QMainDialog::on_menuChangeCountryTriggered(const QString &serverName)
 {
-    switchServer(serverName);
+    session.switchServer(serverName);
 }
 
 void QMainDialog::on_menuFeedbacktTriggered(bool)
@@ -425,19 +278,13 @@ void QMainDialog::on_menuFeedbacktTriggered(bool)
 void QMainDialog::on_menuSettingsTriggered(bool)
 {
     chrome->bringBack();
-    if (state == Disconnected)
+    if (session.state() == Disconnected)
         on_settings_button_clicked();
 }
 
 void QMainDialog::on_menuExitTriggered(bool)
 {
-    if (state == Connected) {
-        exitRequested = true;
-        notifier->userEndsConnection();
-        sendAbortRequest();
-    } else if (state == Disconnected) {
-        done(Accepted);
-    }
+    session.requestExit();
 }
 
 // Window chrome

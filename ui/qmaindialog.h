@@ -2,33 +2,24 @@
 #define QMAINDIALOG_H
 
 #include "base/vpnserver.h"
-#include "service/qtavrinserviceconnection.h"
+#include "ui/qtavrinsession.h"
 #include "ui/qtavrintray.h"
 #include "ui/qwindowchrome.h"
 
-#include <QtCore/qdatetime.h>
-#include <QtCore/qstring.h>
-#include <QtCore/qstringlist.h>
+#include <QtCore/qlist.h>
 #include <QtWidgets/qdialog.h>
 
 QT_BEGIN_NAMESPACE
 class QCloseEvent;
-class QNetworkAccessManager;
 QT_END_NAMESPACE
 
-class QConnectionClock;
 class QConnectionNotifier;
-class QPublicAddressLookup;
-class QVPNListServers;
-
-namespace Ui {
-class QMainDialog;
-}
+class QMainDialogForm;
 
 // The program's only window: a fixed-size frameless dialog with a login page and a connection
-// page, a tray icon with its menu, and the owner of the link to the local VPN service and of
-// the web API requests. The window shows what the service reports and turns the user's
-// commands into requests; it ends the program only through the tray's Exit (finished()).
+// page and a tray icon with its menu. The window shows what its session (the link to the local
+// VPN service and the web API requests) reports and hands the user's commands to it; it ends
+// the program only through the tray's Exit (finished()).
 class QMainDialog : public QDialog
 {
     Q_OBJECT
@@ -55,10 +46,8 @@ private slots:
     void on_password_label_clicked();
     void on_connect_button_clicked();
     void on_settings_button_clicked();
-    void vpn_credentials(QByteArray credentials);
-    void vpn_notifyStatusChange(char state);
-    void vpn_startTime(uint startTime);
-    void vpn_updateBandwidth(uchar type, uint download, uint upload);
+    void vpn_credentials(const QString &username, const QString &password);
+    void vpn_notifyStatusChange(quint8 state, const QString &serverName);
     void vpn_loginFailed();
     void on_connect_frame_clicked();
     void on_title_label_clicked();
@@ -74,42 +63,22 @@ private slots:
     void on_menuSettingsTriggered(bool checked);
     void on_menuExitTriggered(bool checked);
     void on_TrayActivated(QSystemTrayIcon::ActivationReason reason);
-    void updateIPAddress();
 
 private:
     void connectSignals();
+    void connectSession();
     void restoreSession();
-    void requestServerList();
-    QNetworkAccessManager *network();
-    void serverListArrived(QVPNListServers *list);
-
-    void saveCredentials();
-    int serverIndexByName(const QString &name);
-    VPNServer serverByName(const QString &name);
-    void selectServerNamed(const QString &name);
-    bool sendConnectRequest();
-    void sendAbortRequest();
+    void serverListArrived(const QList<VPNServer> &servers);
+    void showConnection(const VPNServer &server, int index);
     void showBoxLater(void (*showBox)(QWidget *window, bool linkOpen));
-    void switchServer(const QString &name);
 
-    Ui::QMainDialog *ui;
+    QMainDialogForm *ui;
     QTavrinTray tray;
-    QTavrinServiceConnection service;
-    QDateTime startTime;
-    VPNServer connection;
-    QNetworkAccessManager *networkManager = nullptr; // made when the first request goes out
-    QPublicAddressLookup *addressLookup;
-    QConnectionClock *clock;
+    QTavrinSession session;
     QConnectionNotifier *notifier;
     QWindowChrome *chrome;
-    QString pendingServerName;
-    QStringList savedCredentials;
-    quint8 state;
     bool initialized = false;
     bool serviceAvailable = true;
-    bool exitRequested = false;
-    bool loginFailed = false;
-    bool abortOutstanding = false;
     bool boxPending = false;
 };
 
