@@ -87,7 +87,7 @@ private slots:
         }
     }
 
-    void bandwidthTextsAndScale()
+    void bandwidthScale()
     {
         QLocale::setDefault(QLocale::German); // a point whatever the locale
         // clang-format off
@@ -102,13 +102,9 @@ private slots:
                 {500000001, Q_UINT64_C(10000000000)}, {4294967295u, Q_UINT64_C(10000000000)}})
             QCOMPARE(bandwidthScaleTop(maximum), top);
         // clang-format on
-    }
-
-    // A graph keeps one sample per six pixels, rounded up. A large first sample, a download or
-    // an upload, sets the scale while it is kept; on a full graph the oldest bar, at the left
-    // edge, goes and the newest comes in at the right.
-    void graphTrimming()
-    {
+        // A graph keeps one sample per six pixels, rounded up. A large first sample, a download
+        // or an upload, sets the scale while it is kept; on a full graph the oldest bar, at the
+        // left edge, goes and the newest comes in at the right.
         for (const auto &[width, kept] : {QPair<int, int>{0, 0}, {6, 1}, {7, 2}, {342, 57}}) {
             QVPNBandwidthWidget graph;
             graph.resize(width, 150);
@@ -167,8 +163,8 @@ private slots:
             painter.drawText(at, text);
         painter.end();
         for (const auto &[at, text] : texts) {
-            const QRect area = QFontMetrics(font).boundingRect(text).translated(at).adjusted(-2, -2,
-                                                                                             2, 2);
+            const QRect area = QFontMetrics(font).boundingRect(text).translated(at)
+                               + QMargins(2, 2, 2, 2);
             QCOMPARE(image.copy(area), expected.copy(area));
         }
         COMPARE_PIXEL(image, 341 - 179, 20, BlueUp); // the arrows
