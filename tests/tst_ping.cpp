@@ -39,9 +39,7 @@ struct Echoes
 struct FakeEcho : QIcmpEcho
 {
     Echoes *e;
-    explicit FakeEcho(Echoes *echoes)
-        : e(echoes)
-    {}
+    explicit FakeEcho(Echoes *echoes) { e = echoes; }
     ~FakeEcho() override { e->destroyed.storeRelease(1); }
     int echo(const QString &hostname) override
     {

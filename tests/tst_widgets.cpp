@@ -42,8 +42,6 @@ int countColor(const QImage &image, const QRect &area, QRgb color, int tolerance
     return count;
 }
 
-typedef QList<VPNServer> ServerList;
-
 class tst_Widgets : public QObject
 {
     Q_OBJECT
@@ -71,20 +69,20 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&parent));
         QSignalSpy labelClicks(label, &QClickableLabel::clicked);
         QSignalSpy frameClicks(frame, &QClicableFrame::clicked);
+        QStringList counts; // label clicks, frame clicks at the press and after, parent presses
         for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
-            const int before = labelClicks.count();
             QTest::mousePress(label, button, {}, {5, 5});
             QTest::mouseMove(label, {6, 5});
             QTest::mouseRelease(label, button, {}, {6, 5});
             QTest::mouseClick(label, button, {}, {5, 5}); // the next press forgets the move
-            QCOMPARE(labelClicks.count(), before + 1);
             QTest::mousePress(frame, button, {}, {5, 5});
-            QCOMPARE(frameClicks.count(), 3 * before + 1);
+            const int atPress = frameClicks.count();
             QTest::mouseRelease(frame, button, {}, {5, 5});
             QTest::mouseDClick(frame, button, {}, {5, 5});
-            QCOMPARE(frameClicks.count(), 3 * before + 3);
-            QCOMPARE(presses.count, 2 * before + 2); // the label's, none of the frame's
+            counts << QString::asprintf("%d %d %d %d", int(labelClicks.count()), atPress,
+                                        int(frameClicks.count()), presses.count);
         }
+        QCOMPARE(counts.join(','), "1 1 3 2,2 4 6 4,3 7 9 6"); // the label's presses only
     }
 
     void bandwidthScale()
@@ -192,13 +190,13 @@ private slots:
     void serverModel()
     {
         QVPNServerModel model;
-        const ServerList servers{{"Automatic", "auto", "auto.test"},
-                                 {"Germany", "DE", "de.test"},
-                                 {"Germany 2", "DE", "de.test"},
-                                 {"France", "FR", "fr.test"},
-                                 {"Japan", "JP", "jp.test"},
-                                 {"France", "FR", "fr2.test"},
-                                 {"", "", ""}};
+        const QList<VPNServer> servers{{"Automatic", "auto", "auto.test"},
+                                       {"Germany", "DE", "de.test"},
+                                       {"Germany 2", "DE", "de.test"},
+                                       {"France", "FR", "fr.test"},
+                                       {"Japan", "JP", "jp.test"},
+                                       {"France", "FR", "fr2.test"},
+                                       {"", "", ""}};
         model.setServers(servers);
         for (int row = -1; row <= 7; ++row)
             QCOMPARE(model.serverAt(row), servers.value(row));
@@ -224,9 +222,8 @@ private slots:
                    {{""}, ""}}; // an empty text marks nothing, not the row without a name
         for (const auto &[given, expected] : favorites) {
             model.setServers(servers); // a new list: unmeasured, no favourites
-            QCOMPARE(model.favoriteServers()
-                             + model.index(1).data(QVPNServerModel::LatencyRole).toString(),
-                     "");
+            QCOMPARE(model.favoriteServers(), QString());
+            QVERIFY(!model.index(1).data(QVPNServerModel::LatencyRole).isValid());
             for (const QString &text : given)
                 model.setFavoriteServers(text);
             QCOMPARE(model.favoriteServers(), expected);
@@ -243,7 +240,7 @@ private slots:
         for (const char *code : {"../location_pin_fill", "de", "XX"})
             QCOMPARE(flagImagePath(code), QString());
         const QStringList codes{"auto", "DE", "DE", "FR", "JP", "XX", "US", "SE"};
-        ServerList servers;
+        QList<VPNServer> servers;
         for (int row = 0; row < codes.size(); ++row)
             servers << VPNServer{"S" + QString::number(row), codes[row], QString::number(row)};
         servers[7].name = QString(300, QChar('W'));
@@ -309,12 +306,11 @@ private slots:
             return QTest::qWaitFor([&box] { return box.view()->isVisible(); });
         };
         QVERIFY(popupOpens());
-        for (const auto &[x, row, favorites, current] :
-             {std::tuple<int, int, QString, int>{24, 2, "S2", 2},
-              {40, 3, "S2,S3", 2},
-              {41, 4, "S2,S3", 4},
-              {23, 1, "S2,S3", 1},
-              {40, 2, "S3", 1}}) {
+        // clang-format off
+        const std::tuple<int, int, QString, int> clicks[] = {{24, 2, "S2", 2}, {40, 3, "S2,S3", 2},
+                {41, 4, "S2,S3", 4}, {23, 1, "S2,S3", 1}, {40, 2, "S3", 1}};
+        // clang-format on
+        for (const auto &[x, row, favorites, current] : clicks) {
             const QRect rect = box.view()->visualRect(box.model()->index(row, 0));
             QTest::mouseClick(box.view()->viewport(), Qt::LeftButton, {}, {x, rect.center().y()});
             QCOMPARE(box.favoriteServers(), favorites);
