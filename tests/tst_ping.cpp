@@ -1,6 +1,5 @@
-// Latency measurement: echo request bytes, which replies count as ours, the latency monitor's
-// cycle and its thread ending while an echo blocks, and a real echo where ICMP sockets open.
-
+// Echo requests, which replies count as ours, the latency monitor over a fake echo, and a real
+// echo where ICMP sockets open.
 #include "ping/qicmppacket.h"
 #include "ping/qlatencymonitor.h"
 #include "ping/qpingservice.h"
@@ -28,8 +27,8 @@ QByteArray reply(bool raw, quint16 id = ourId, quint16 sequence = ourSequence,
     return raw ? header + QByteArray(4, '\0') + message : message;
 }
 
-// An echo answers with the latencies, -1 for any other host, once released or, when it honours
-// that, aborted. The test reads what it did here, also after the monitor has deleted it.
+// Answers with the latencies (-1 for other hosts) once released or, if it honours that,
+// aborted. What it did stays readable here after the monitor has deleted it.
 struct Echoes
 {
     QHash<QString, int> latencies;
@@ -40,9 +39,7 @@ struct Echoes
 struct FakeEcho : QIcmpEcho
 {
     Echoes *e;
-    explicit FakeEcho(Echoes *echoes)
-        : e(echoes)
-    {}
+    explicit FakeEcho(Echoes *echoes) { e = echoes; }
     ~FakeEcho() override { e->destroyed.storeRelease(1); }
     int echo(const QString &hostname) override
     {
@@ -68,7 +65,7 @@ class tst_Ping : public QObject
     Q_OBJECT
 
 private slots:
-    void echoRequest()
+    void echoRequestAndReply()
     {
         // The worked example of the Internet checksum; an odd length is padded with a zero.
         QCOMPARE(QIcmpPacket::checksum(QByteArray::fromHex("0001f203f4f5f6f7")), quint16(0x220d));
@@ -76,17 +73,14 @@ private slots:
                  QIcmpPacket::checksum(QByteArray::fromHex("0001f203f4f5f600")));
         QCOMPARE(QIcmpPacket::echoRequest(0x1234, 0xabcd, QIcmpEcho::payload()),
                  QByteArray::fromHex("080011d91234abcd") + "abcdefghijklmnopqest");
-    }
-
-    // Stray and forged packets are not the reply to our echo.
-    void replyMatching()
-    {
+        // Stray and forged packets are not the reply to our echo.
         const QIcmpPacket::Expectation expected{loopback, ourId, ourSequence, QIcmpEcho::payload()};
         const auto check = [&](bool raw, const QByteArray &packet, bool ours = false,
                                quint32 sender = loopback) {
             QVERIFY2(QIcmpPacket::isEchoReply(packet, raw, sender, expected) == ours,
                      packet.toHex().constData());
         };
+        const QByteArray payload = expected.payload;
         for (const bool raw : {false, true}) {
             QByteArray corrupted = reply(raw);
             corrupted[raw ? 22 : 2] = char(~corrupted.at(raw ? 22 : 2)); // checksum
@@ -95,22 +89,21 @@ private slots:
             check(raw, reply(raw, ourId, ourSequence - 1)); // late reply to the previous echo
             check(raw, reply(raw, ourId + 1));              // another program's echo
             check(raw, reply(raw, ourId, ourSequence, "abcdefghijklmnopqrst"));
-            check(raw, reply(raw, ourId, ourSequence, expected.payload.left(19)));
-            check(raw, reply(raw, ourId, ourSequence, expected.payload, 8)); // our own request
-            check(raw, reply(raw, ourId, ourSequence, expected.payload, 0, 1));
+            check(raw, reply(raw, ourId, ourSequence, payload.left(19)));
+            check(raw, reply(raw, ourId, ourSequence, payload, 8)); // our own request
+            check(raw, reply(raw, ourId, ourSequence, payload, 0, 1));
             check(raw, corrupted);
             check(raw, reply(raw).left(raw ? 30 : 10));
         }
         // A raw packet's IP header names the host and ICMP; it may carry options.
-        check(true, reply(true, ourId, ourSequence, expected.payload, 0, 0, otherLoopback));
+        check(true, reply(true, ourId, ourSequence, payload, 0, 0, otherLoopback));
         check(true, reply(true).replace(9, 1, "\x11")); // UDP
         check(true, reply(true).insert(20, QByteArray(4, '\1')).replace(0, 1, "\x46"), true);
     }
 
-    // Each host once, in order, after the pause; a host of no name fails without an echo, any
-    // negative latency is a failure. A new list while an echo is out starts no second cycle:
-    // the answer counts for it. Destroying the monitor never waits for an echo; its thread and
-    // service end after it.
+    // A host of no name fails without an echo; a negative latency is a failure. A new list
+    // while an echo is out starts no second one. Deleting the monitor never waits for an echo;
+    // its thread and service end after it.
     void monitorCycleAndEnd()
     {
         const QStringList hosts{"", "a.test", "b.test", "c.test", "d.test"};
@@ -140,9 +133,8 @@ private slots:
             const int destroyedAtOnce = echoes.destroyed.loadAcquire();
             const int returnedAtOnce = echoes.returned.loadAcquire();
             echoes.release.release();
-            // An echo that ignores the abort comes back only once released. Given up, the echo
-            // ends with its thread and service; otherwise nothing is deleted under it, and they
-            // end once it comes back.
+            // Given up, the echo ends with its thread and service at once; one that ignores the
+            // abort has nothing deleted under it, and they end once it comes back.
             QVERIFY2(honoursAbort || returnedAtOnce == 3, "the monitor waited for the echo");
             QCOMPARE(destroyedAtOnce, honoursAbort ? 1 : 0);
             QTRY_COMPARE(echoes.destroyed.loadAcquire(), 1);
@@ -159,8 +151,7 @@ private slots:
         service.pingHost(QStringLiteral("127.0.0.1"));
         const int latency = results.value(0).value(1).toInt();
         QVERIFY(latency >= 0 && latency < QIcmpEcho::TimeoutMs);
-        // Aborted, the same echo to a host that answers fails.
-        QSystemIcmpEcho echo;
+        QSystemIcmpEcho echo; // aborted, it fails even to a host that answers
         echo.abort();
         QCOMPARE(echo.echo(QStringLiteral("127.0.0.1")), -1);
     }
