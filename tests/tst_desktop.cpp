@@ -8,8 +8,6 @@
 #include "tavrintesttrayitem_unix.h"
 
 #include <QtDBus/QtDBus>
-#include <QtGui/QtGui>
-#include <QtTest/QtTest>
 
 namespace {
 
@@ -37,16 +35,14 @@ public:
     bool act(const QString &text, const QString &action)
     {
         const auto node = nodes().value(text);
-        const auto call = [&](const char *method, const QVariantList &arguments) {
-            return m_bus.call(node.first, node.second, "org.a11y.atspi.Action", method, arguments)
-                    .value(0);
+        const QString interface = "org.a11y.atspi.Action";
+        const auto call = [&](const char *method, int i) {
+            return m_bus.call(node.first, node.second, interface, method, {i}).value(0);
         };
-        const int count = m_bus.property(node.first, node.second, "org.a11y.atspi.Action",
-                                         "NActions")
-                                  .toInt();
+        const int count = m_bus.property(node.first, node.second, interface, "NActions").toInt();
         for (int i = 0; i < count; ++i) {
-            if (call("GetName", {i}) == action)
-                return call("DoAction", {i}).toBool();
+            if (call("GetName", i) == action)
+                return call("DoAction", i).toBool();
         }
         return false;
     }
@@ -59,19 +55,9 @@ private:
         found->insert(m_bus.call(service, path, accessible, "GetRoleName").value(0).toString() + '|'
                               + m_bus.property(service, path, accessible, "Name").toString(),
                       {service, path});
-        const QDBusArgument children = m_bus.call(service, path, accessible, "GetChildren")
-                                               .value(0)
-                                               .value<QDBusArgument>();
-        QList<QPair<QString, QDBusObjectPath>> below;
-        children.beginArray();
-        while (!children.atEnd()) {
-            below.append(QPair<QString, QDBusObjectPath>());
-            children.beginStructure();
-            children >> below.last().first >> below.last().second;
-            children.endStructure();
-        }
-        children.endArray();
-        for (const auto &child : below)
+        const auto children = qdbus_cast<QList<QPair<QString, QDBusObjectPath>>>(
+                m_bus.call(service, path, accessible, "GetChildren").value(0));
+        for (const auto &child : children)
             walk(child.first, child.second.path(), found);
     }
 
@@ -148,8 +134,7 @@ void tst_Desktop::trayHostLookedForAgain()
     QVERIFY(notifyNoTrayHost());
 }
 
-// On Wayland, with the watcher as its tray: the window maps, auto-login connects, and Exit
-// from the tray ends the program with 0.
+// On Wayland, with the watcher as its tray: the window maps and auto-login connects.
 void tst_Desktop::wayland()
 {
     ProgramRun run;
@@ -170,9 +155,6 @@ void tst_Desktop::wayland()
                      .contains(QRegularExpression("wl_surface@\\d+\\.attach\\(wl_buffer@")));
     QVERIFY(protocol.contains("set_title(\"Tavrin Client\")"));
     QVERIFY(protocol.contains(QRegularExpression("xdg_surface@\\d+\\.ack_configure")));
-    QVERIFY(item.menu("E_xit").contains("E_xit"));
-    QVERIFY2(waitForExit(client), "Exit from the tray did not end the program");
-    QCOMPARE(client->exitCode(), 0);
 }
 
 // The tray on a desktop without an XEmbed tray: an item on the session bus whose tool tip, icon

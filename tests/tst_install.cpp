@@ -36,11 +36,11 @@ QStringList expectedFiles()
     return files;
 }
 
-// Starts the program from the folder, the run's nth: it must reach the login page, and then ends.
-// What went wrong, if anything.
-QString startFrom(ProgramRun *run, const QString &program, const QString &folder, int nth)
+// Starts the program from the run's home folder, the run's nth: it must reach the login page,
+// and then ends. What went wrong, if anything.
+QString startFrom(ProgramRun *run, const QString &program, int nth)
 {
-    QProcess *client = run->start(program, {}, folder);
+    QProcess *client = run->start(program, {}, run->home());
     const QString window = run->waitForWindow("^Tavrin Client$");
     if (window.isEmpty() || !run->waitForSimLog("SVC CLIENT session=\\d+ connected", nth))
         return "no login page: " + QString::fromLatin1(client->readAllStandardOutput());
@@ -54,10 +54,7 @@ QString startFrom(ProgramRun *run, const QString &program, const QString &folder
 }
 
 // The tree that installedFiles installs and the next test starts the program of.
-QString prefix()
-{
-    return TavrinTestEnvironment::buildDir() + "/test-install";
-}
+const QString prefix = TavrinTestEnvironment::buildDir() + "/test-install";
 
 } // namespace
 
@@ -86,23 +83,23 @@ void tst_Install::initTestCase()
 
 void tst_Install::installedFiles()
 {
-    QVERIFY(QDir(prefix()).removeRecursively());
-    QVERIFY2(runTool("cmake", {"--install", TavrinTestEnvironment::buildDir(), "--prefix", prefix()},
+    QVERIFY(QDir(prefix).removeRecursively());
+    QVERIFY2(runTool("cmake", {"--install", TavrinTestEnvironment::buildDir(), "--prefix", prefix},
                      &m_output),
              m_output.constData());
-    QCOMPARE(filesUnder(prefix()), expectedFiles());
-    QVERIFY(QFileInfo(prefix() + "/bin/tavrin-client").isExecutable());
+    QCOMPARE(filesUnder(prefix), expectedFiles());
+    QVERIFY(QFileInfo(prefix + "/bin/tavrin-client").isExecutable());
     // The fonts are links to the system's files, which exist.
-    const QDir fonts(prefix() + "/share/tavrin-client/Fonts");
+    const QDir fonts(prefix + "/share/tavrin-client/Fonts");
     for (const QFileInfo &font : fonts.entryInfoList(QDir::Files | QDir::System))
         QVERIFY2(font.isSymLink() && font.exists(), qPrintable(font.fileName()));
     // Not a warning either.
-    QVERIFY(runTool("desktop-file-validate",
-                    {prefix() + "/share/applications/tavrin-client.desktop"}, &m_output));
+    QVERIFY(runTool("desktop-file-validate", {prefix + "/share/applications/tavrin-client.desktop"},
+                    &m_output));
     QCOMPARE(m_output, QByteArray());
     QVERIFY2(runTool("appstreamcli",
                      {"validate", "--no-net",
-                      prefix() + "/share/metainfo/invalid.tavrin.client.metainfo.xml"},
+                      prefix + "/share/metainfo/invalid.tavrin.client.metainfo.xml"},
                      &m_output)
                      && !m_output.contains("W:"),
              m_output.constData());
@@ -122,7 +119,7 @@ void tst_Install::debianPackage()
                  "-B", out.path()});
     ProgramRun run;
     VERIFY_SET_UP(run.setUp(true, true));
-    VERIFY_SET_UP(startFrom(&run, prefix() + "/bin/tavrin-client", run.home(), 1));
+    VERIFY_SET_UP(startFrom(&run, prefix + "/bin/tavrin-client", 1));
     QVERIFY2(cpack.waitForFinished(3 * LongPatience) && cpack.exitCode() == 0,
              cpack.readAll().constData());
     const QStringList packages = QDir(out.path()).entryList({"tavrin-client_*.deb"});
@@ -142,7 +139,7 @@ void tst_Install::debianPackage()
     for (const QFileInfo &font : QDir(root.filePath("usr/share/tavrin-client/Fonts"))
                                          .entryInfoList(QDir::Files | QDir::System))
         QVERIFY2(font.exists(), qPrintable(font.fileName()));
-    VERIFY_SET_UP(startFrom(&run, root.filePath("usr/bin/tavrin-client"), run.home(), 2));
+    VERIFY_SET_UP(startFrom(&run, root.filePath("usr/bin/tavrin-client"), 2));
 }
 
 TAVRIN_TEST_MAIN(tst_Install)

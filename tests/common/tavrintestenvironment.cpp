@@ -2,16 +2,6 @@
 
 #include <QtCore/qdir.h>
 
-#ifndef TAVRIN_TEST_BUILD_DIR
-#define TAVRIN_TEST_BUILD_DIR ""
-#endif
-#ifndef TAVRIN_TEST_SOURCE_DIR
-#define TAVRIN_TEST_SOURCE_DIR ""
-#endif
-#ifndef TAVRIN_TEST_EXE_SUFFIX
-#define TAVRIN_TEST_EXE_SUFFIX ""
-#endif
-
 static TavrinTestEnvironment *s_instance = nullptr;
 
 TavrinTestEnvironment::TavrinTestEnvironment()
@@ -33,26 +23,6 @@ TavrinTestEnvironment *TavrinTestEnvironment::instance()
     return s_instance;
 }
 
-QString TavrinTestEnvironment::home() const
-{
-    return root() + QStringLiteral("/home");
-}
-
-QString TavrinTestEnvironment::configHome() const
-{
-    return root() + QStringLiteral("/home/.config");
-}
-
-QString TavrinTestEnvironment::runtimeDir() const
-{
-    return root() + QStringLiteral("/run");
-}
-
-QString TavrinTestEnvironment::tempDir() const
-{
-    return root() + QStringLiteral("/tmp");
-}
-
 QString TavrinTestEnvironment::artifactDir()
 {
     const QString path = buildDir() + QStringLiteral("/test-artifacts");
@@ -60,16 +30,10 @@ QString TavrinTestEnvironment::artifactDir()
     return path;
 }
 
-QString TavrinTestEnvironment::simProgram()
+QString TavrinTestEnvironment::builtProgram(const char *path)
 {
-    const QString path = buildDir() + QStringLiteral("/sim/tavrin-sim" TAVRIN_TEST_EXE_SUFFIX);
-    return QFile::exists(path) ? path : QString();
-}
-
-QString TavrinTestEnvironment::clientProgram()
-{
-    const QString path = buildDir() + QStringLiteral("/app/tavrin-client" TAVRIN_TEST_EXE_SUFFIX);
-    return QFile::exists(path) ? path : QString();
+    const QString file = buildDir() + QLatin1String(path) + QStringLiteral(TAVRIN_TEST_EXE_SUFFIX);
+    return QFile::exists(file) ? file : QString();
 }
 
 QString TavrinTestEnvironment::sourceDir()

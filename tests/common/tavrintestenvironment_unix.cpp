@@ -2,22 +2,19 @@
 
 #include <QtCore/qdir.h>
 
-static QString makeFolder(const QString &path)
-{
-    QDir().mkpath(path);
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path;
-}
-
 void TavrinTestEnvironment::isolate()
 {
-    qputenv("HOME", makeFolder(home()).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", makeFolder(configHome()).toLocal8Bit());
-    qputenv("XDG_DATA_HOME",
-            makeFolder(root() + QStringLiteral("/home/.local/share")).toLocal8Bit());
-    qputenv("XDG_CACHE_HOME", makeFolder(root() + QStringLiteral("/home/.cache")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", makeFolder(runtimeDir()).toLocal8Bit());
-    qputenv("TMPDIR", makeFolder(tempDir()).toLocal8Bit());
+    const QString folders[][2] = {{"HOME", home()},
+                                  {"XDG_CONFIG_HOME", configHome()},
+                                  {"XDG_DATA_HOME", home() + "/.local/share"},
+                                  {"XDG_CACHE_HOME", home() + "/.cache"},
+                                  {"XDG_RUNTIME_DIR", runtimeDir()},
+                                  {"TMPDIR", tempDir()}};
+    for (const auto &[name, path] : folders) {
+        QDir().mkpath(path);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv(qPrintable(name), path.toLocal8Bit());
+    }
 }
 
 void TavrinTestEnvironment::restore() {}
