@@ -62,9 +62,7 @@ private slots:
     void keyboardOnly();
 
 private:
-    // The start-up rows' one display, which gets its tray host and stand-in as the rows need them.
-    std::unique_ptr<ProgramRun> m_run;
-    bool m_trayHost = false;
+    std::unique_ptr<ProgramRun> m_run; // the start-up rows' display
 };
 
 void tst_Program::initTestCase()
@@ -79,40 +77,33 @@ void tst_Program::initTestCase()
              "tools/traywait is not built");
 }
 
+// The start-up's other ends (without a tray: tst_desktop) on one display: a damaged font, no
+// service, a service that closes the link.
 void tst_Program::startupEnds_data()
 {
-    QTest::addColumn<bool>("trayHost");
     QTest::addColumn<QByteArray>("font");          // the one file of the Fonts folder, if any
     QTest::addColumn<QStringList>("simArguments"); // empty: no service listens
     QTest::addColumn<QByteArray>("output");
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("no tray host") << false << QByteArray() << QStringList()
-                                  << QByteArray("Systray is not supported by this operating "
-                                                "system.\n")
-                                  << 1;
     QTest::newRow("damaged font")
-            << true << QByteArray(2048, 'Z') << QStringList()
+            << QByteArray(2048, 'Z') << QStringList()
             << QByteArray("Error registering font b\nError while registering fonts.\n") << 2;
     // These two end after the "Connection error" box.
-    QTest::newRow("no service") << true << QByteArray() << QStringList() << QByteArray() << 3;
+    QTest::newRow("no service") << QByteArray() << QStringList() << QByteArray() << 3;
     QTest::newRow("service closes the link")
-            << true << QByteArray() << QStringList{"--close-after-received", "1"} << QByteArray()
-            << 4;
+            << QByteArray() << QStringList{"--close-after-received", "1"} << QByteArray() << 4;
 }
 
 void tst_Program::startupEnds()
 {
-    QFETCH(bool, trayHost);
     QFETCH(QByteArray, font);
     QFETCH(QStringList, simArguments);
     QFETCH(int, exitCode);
     if (!m_run) {
         m_run.reset(new ProgramRun);
-        VERIFY_SET_UP(m_run->startX(false));
+        VERIFY_SET_UP(m_run->setUp(true, false));
     }
     ProgramRun &run = *m_run;
-    if (trayHost && !std::exchange(m_trayHost, true))
-        VERIFY_SET_UP(run.startTrayHost());
     if (!simArguments.isEmpty())
         VERIFY_SET_UP(run.startSim(simArguments));
     QTemporaryDir folder;
