@@ -49,15 +49,8 @@ QByteArray waitForLine(QProcess *process, const QByteArray &prefix, int count)
 
 ProgramRun::ProgramRun()
 {
-    for (const char *folder : {"HOME=/home", "XDG_CONFIG_HOME=/home/.config", "TMPDIR=/tmp",
-                               "XDG_DATA_HOME=/home/.local/share", "XDG_RUNTIME_DIR=/run",
-                               "XDG_CACHE_HOME=/home/.cache"}) {
-        const QString entry = QString::fromLatin1(folder);
-        const QString path = m_root.path() + entry.section('=', 1);
-        QDir().mkpath(path);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        m_environment.insert(entry.section('=', 0, 0), path);
-    }
+    for (const auto &[name, path] : TavrinTestEnvironment::makeSessionFolders(m_root.path()))
+        m_environment.insert(name, path);
     m_environment.insert("QT_QPA_PLATFORM", "xcb");
     m_environment.insert("QT_XCB_GL_INTEGRATION", "none");
     // libxkbcommon-x11 hands strndup() names that end at the given length without a NUL, which

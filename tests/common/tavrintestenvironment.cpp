@@ -23,6 +23,21 @@ TavrinTestEnvironment *TavrinTestEnvironment::instance()
     return s_instance;
 }
 
+QList<QPair<QString, QString>> TavrinTestEnvironment::makeSessionFolders(const QString &root)
+{
+    QList<QPair<QString, QString>> folders;
+    for (const char *folder : {"HOME=/home", "XDG_CONFIG_HOME=/home/.config", "TMPDIR=/tmp",
+                               "XDG_DATA_HOME=/home/.local/share", "XDG_RUNTIME_DIR=/run",
+                               "XDG_CACHE_HOME=/home/.cache"}) {
+        const QString entry = QString::fromLatin1(folder);
+        folders.append({entry.section('=', 0, 0), root + entry.section('=', 1)});
+        QDir().mkpath(folders.last().second);
+        QFile::setPermissions(folders.last().second,
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    return folders;
+}
+
 QString TavrinTestEnvironment::artifactDir()
 {
     const QString path = buildDir() + QStringLiteral("/test-artifacts");

@@ -51,6 +51,8 @@ public:
     QString tempDir() const { return root() + QStringLiteral("/tmp"); }
     // The variable that names the home folder: HOME, or USERPROFILE on Windows.
     static const char *homeVariable();
+    // Makes the private folders of a Unix session under the root: each variable with its path.
+    static QList<QPair<QString, QString>> makeSessionFolders(const QString &root);
 
     // Where a test writes files for a person to look at (PNG renderings, screenshots).
     static QString artifactDir();
