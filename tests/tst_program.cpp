@@ -57,8 +57,7 @@ private slots:
     void initTestCase();
     void startupEnds_data();
     void startupEnds();
-    void instancesMouseAndTray();
-    void scaleTwo();
+    void instancesMouseAndScaleTwo();
     void keyboardOnly();
 
 private:
@@ -134,16 +133,20 @@ void tst_Program::startupEnds()
     QTEST(client->readAllStandardOutput(), "output");
 }
 
-// The program has one identity, whatever name it is started under: a second start ends at once,
-// leaving the first untouched. An instance that dies leaves its lock behind; the next one takes
-// it over and runs. Then the title bar's close button hides the window to the tray, a click on
-// the tray icon brings it back; a click on the chooser's face connects to the server remembered
-// from the last run. Exit from the tray menu (by its mnemonic) takes the tunnel down first and
-// ends the program.
-void tst_Program::instancesMouseAndTray()
+// At twice the scale, with the mouse. The program has one identity, whatever name it is started
+// under: a second start ends at once, leaving the first untouched. An instance that dies leaves
+// its lock behind; the next one takes it over and runs. Its window is twice as large, cut to its
+// rounded shape at that size, and draws its images from their double-size versions, the login
+// page's and the list's (an enlarged single one would not match them). The title bar's close
+// button hides the window to the tray, a click on the tray icon brings it back; a click on the
+// chooser's face connects to the server remembered from the last run. Exit from the tray menu
+// (by its mnemonic) takes the tunnel down first and ends the program.
+void tst_Program::instancesMouseAndScaleTwo()
 {
     ProgramRun run;
+    run.setScreenSize("1600x1200");
     VERIFY_SET_UP(run.setUp(true, true, fastSim));
+    run.environment().insert("QT_SCALE_FACTOR", "2");
     run.storeLogin(false);
     QProcess *first = run.start();
     QVERIFY2(!run.waitForWindow(mainWindow).isEmpty(), "no main window");
@@ -162,56 +165,42 @@ void tst_Program::instancesMouseAndTray()
     QVERIFY2(run.waitForSimLog("SVC CLIENT session=2 connected"), qPrintable(run.simLog()));
     const QString window = run.waitForWindow(mainWindow);
     QVERIFY2(!window.isEmpty(), "no main window");
-    const QRect geometry = run.geometry(window);
-    QCOMPARE(geometry.size(), QSize(344, 545));
-    // Painted (not the black root window) before its buttons are clicked.
-    WAIT_FOR(run.pixel(geometry.center()) != qRgb(0, 0, 0));
-    QVERIFY(run.click(geometry.topRight() + QPoint(-15, 14)));
+    // Where the window ends up once shown: it is placed after it has been mapped.
+    QImage shot;
+    const QRect screen(0, 0, 1600, 1200);
+    WAIT_FOR(showsImage(shot = run.screenshot("scale-2-login"), screen,
+                        QImage(":/imgs/login-user@2x.png")));
+    QRect geometry = run.geometry(window);
+    QCOMPARE(geometry.size(), QSize(688, 1090));
+    const auto at = [&geometry](int x, int y) { return geometry.topLeft() + 2 * QPoint(x, y); };
+    for (const QPoint &corner : {geometry.topLeft(), geometry.bottomRight()})
+        QCOMPARE(shot.pixel(corner), qRgb(0, 0, 0));
+    const QPoint trayIcon(1600 - 12, 12);
+    QVERIFY(run.click(at(344 - 15, 14)));
     WAIT_FOR(run.windows(mainWindow).isEmpty());
     QVERIFY(run.click(trayIcon));
     QVERIFY2(!run.waitForWindow(mainWindow).isEmpty(), "the tray icon did not show the window");
-    // Settings shows the connection page; once the tunnel is up, the state strip turns blue.
-    QVERIFY(run.click(geometry.topLeft() + QPoint(250, 440)));
-    QVERIFY(run.click(geometry.topLeft() + QPoint(100, 102)));
-    QVERIFY2(run.waitForSimLog("connect host=127\\.0\\.0\\.12 "), qPrintable(run.simLog()));
-    WAIT_FOR(run.pixel(geometry.topLeft() + QPoint(10, 330)) == qRgb(66, 176, 227));
-    // The menu is one more window of the program; it holds the keyboard while open.
+    geometry = run.geometry(window); // placed anew
+    // Settings shows the connection page, whose chooser's popup button opens the list once it
+    // is in. Once the tunnel is up, the state strip turns blue.
+    QVERIFY(run.waitForSimLog("HTTP GET /get_list"));
     const QString pid = QString::number(client->processId());
-    const int windowsBefore = run.windows(QString(), pid).size();
+    const int windows = run.windows(QString(), pid).size(); // the window and the tray icon's
+    QVERIFY(run.click(at(250, 440)) && run.click(at(300, 102)));
+    WAIT_FOR(run.windows(QString(), pid).size() > windows);
+    WAIT_FOR(showsImage(run.screenshot("scale-2-list"), screen, QImage(":/imgs/flags/FR@2x.png")));
+    QVERIFY(run.key("Escape"));
+    WAIT_FOR(run.windows(QString(), pid).size() == windows);
+    QVERIFY(run.click(at(100, 102)));
+    QVERIFY2(run.waitForSimLog("connect host=127\\.0\\.0\\.12 "), qPrintable(run.simLog()));
+    WAIT_FOR(run.pixel(at(10, 330)) == qRgb(66, 176, 227));
+    // The menu is one more window of the program; it holds the keyboard while open.
     QVERIFY(run.click(trayIcon, 3));
-    WAIT_FOR(run.windows(QString(), pid).size() > windowsBefore);
+    WAIT_FOR(run.windows(QString(), pid).size() > windows);
     QVERIFY(run.xdotool({"key", "x"}));
     QVERIFY2(waitForExit(client), "Exit from the tray menu did not end the program");
     QCOMPARE(client->exitCode(), 0);
     QVERIFY(run.waitForSimLog("state=Disconnected"));
-}
-
-// At twice the scale the window is twice as large, cut to its rounded shape at that size, and
-// draws its images from their double-size versions, the login page's and the list's (once the
-// list is in).
-void tst_Program::scaleTwo()
-{
-    ProgramRun run;
-    run.setScreenSize("1600x1200");
-    VERIFY_SET_UP(run.setUp(true, true, fastSim));
-    run.environment().insert("QT_SCALE_FACTOR", "2");
-    QProcess *client = run.start();
-    const QString window = run.waitForWindow(mainWindow);
-    QVERIFY2(!window.isEmpty(), "no main window");
-    const QRect geometry = run.geometry(window);
-    QCOMPARE(geometry.size(), QSize(688, 1090));
-    QImage shot;
-    WAIT_FOR(showsImage(shot = run.screenshot("scale-2-login"), geometry,
-                        QImage(":/imgs/login-user@2x.png")));
-    for (const QPoint &corner : {geometry.topLeft(), geometry.bottomRight()})
-        QCOMPARE(shot.pixel(corner), qRgb(0, 0, 0));
-    // Settings shows the connection page, whose chooser's popup button opens the list.
-    QVERIFY(run.waitForSimLog("HTTP GET /get_list"));
-    QVERIFY(run.click(geometry.topLeft() + 2 * QPoint(250, 440)));
-    QVERIFY(run.click(geometry.topLeft() + 2 * QPoint(300, 102)));
-    WAIT_FOR(run.windows(QString(), QString::number(client->processId())).size() > 1);
-    WAIT_FOR(showsImage(run.screenshot("scale-2-list"), QRect(0, 0, 1600, 1200),
-                        QImage(":/imgs/flags/AU@2x.png")));
 }
 
 // With keys alone: the user logs in with Enter, disconnects, opens and closes the list, marks a
