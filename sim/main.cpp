@@ -13,15 +13,14 @@ static void printError(const QString &text)
     std::fprintf(stderr, "tavrin-sim: %s\n", qPrintable(text));
 }
 
-static void logStart(const QTavrinSimOptions &options, const QTavrinSim &sim)
+static void logStart(const QTavrinSim &sim)
 {
     simLog("SIM", QStringLiteral("service listening on %1").arg(sim.socketPath()));
     simLog("SIM",
            QStringLiteral("web API on %1 (key %2)").arg(sim.apiHost(), QLatin1String(tavrinApiKey)));
     simLog("SIM", QStringLiteral("client environment: TAVRIN_API_HOST=%1").arg(sim.apiHost()));
-    for (const QTavrinSimAccount &account : options.accounts)
-        simLog("SIM",
-               QStringLiteral("account %1 password %2").arg(account.username, account.password));
+    simLog("SIM", QStringLiteral("account %1 password %2")
+                          .arg(QLatin1String(simDemoUser), QLatin1String(simDemoPassword)));
     simLog("SIM", QStringLiteral("%1 known hosts").arg(sim.knownHosts().size()));
 }
 
@@ -55,7 +54,7 @@ int main(int argc, char *argv[])
     }
     // The first line of output, always: tests and scripts read the port from it.
     simPrintRaw(QStringLiteral("PORT %1").arg(sim.port()));
-    logStart(options, sim);
+    logStart(sim);
 
     const int exitCode = app.exec();
     sim.stop();

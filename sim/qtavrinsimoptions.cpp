@@ -18,7 +18,6 @@ const IntegerOption integerOptions[] = {
         {"retry-delay", &QTavrinSimOptions::retryDelay, 0, 600000},
         {"bandwidth-interval", &QTavrinSimOptions::bandwidthInterval, 1, 600000},
         {"close-after-received", &QTavrinSimOptions::closeAfterReceived, 0, 1000000},
-        {"spontaneous-timeout", &QTavrinSimOptions::spontaneousTimeout, 0, 86400},
         {"port", &QTavrinSimOptions::port, 0, 65535},
         {"ip-fail", &QTavrinSimOptions::ipFailures, 0, 1000000},
 };
@@ -29,14 +28,6 @@ QList<QCommandLineOption> optionList()
     const auto number = [](int value) { return QString::number(value); };
     return {
             {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help.")},
-            {QStringLiteral("socket-name"),
-             QStringLiteral("Local socket name to listen on (default %1).").arg(d.socketName),
-             QStringLiteral("name")},
-            {QStringLiteral("account"),
-             QStringLiteral(
-                     "An account the service accepts; may be repeated. Without any, the demo "
-                     "account demo:demo is accepted. The user name ends at the first colon."),
-             QStringLiteral("user:password")},
             {QStringLiteral("connect-delay"),
              QStringLiteral(
                      "Time from Connecting to Connected, LoginFailed or Timeout (default %1).")
@@ -54,17 +45,10 @@ QList<QCommandLineOption> optionList()
              QStringLiteral("Time between bandwidth samples while connected (default %1).")
                      .arg(number(d.bandwidthInterval)),
              QStringLiteral("ms")},
-            {QStringLiteral("seed"),
-             QStringLiteral("Seed of the traffic pattern (default %1).").arg(d.seed),
-             QStringLiteral("n")},
             {QStringLiteral("close-after-received"),
              QStringLiteral("Failure: close each client's socket once its Nth frame has been "
                             "received and answered."),
              QStringLiteral("n")},
-            {QStringLiteral("spontaneous-timeout"),
-             QStringLiteral("Failure: report Timeout this long after each Connected, then connect "
-                            "again."),
-             QStringLiteral("s")},
             {QStringLiteral("port"),
              QStringLiteral("Web API port on 127.0.0.1; 0 picks a free one (default %1). The first "
                             "line of output is always \"PORT <n>\".")
@@ -81,10 +65,9 @@ QList<QCommandLineOption> optionList()
                             "hosts in it become the hosts the service knows."),
              QStringLiteral("path")},
             {QStringLiteral("list-body"),
-             QStringLiteral("Failure: answer the server list with an empty body, a JSON array, "
-                            "broken JSON, a body that never ends or one that trickles for ever "
-                            "(default normal)."),
-             QStringLiteral("normal|empty|array|broken|endless|trickle")},
+             QStringLiteral("Failure: answer the server list with broken JSON, a body that never "
+                            "ends or one that trickles for ever (default normal)."),
+             QStringLiteral("normal|broken|endless|trickle")},
             {QStringLiteral("ip-body"),
              QStringLiteral("Failure: answer the public address with broken JSON, \"ip\" as a "
                             "number, a body that never ends or trickles for ever, or an \"ip\" of "
@@ -94,16 +77,6 @@ QList<QCommandLineOption> optionList()
              QStringLiteral("Failure: answer the first N public address requests with HTTP 500."),
              QStringLiteral("n")},
     };
-}
-
-bool parseAccount(const QString &text, QTavrinSimAccount *account)
-{
-    const int colon = text.indexOf(QLatin1Char(':'));
-    if (colon <= 0 || colon == text.size() - 1)
-        return false;
-    account->username = text.left(colon);
-    account->password = text.mid(colon + 1);
-    return true;
 }
 
 bool parseInteger(const QString &text, int minimum, int maximum, int *value)
@@ -127,11 +100,6 @@ bool parseChoice(const QString &text, const QStringList &names, Enum *value)
 }
 
 } // namespace
-
-QTavrinSimAccount simDemoAccount()
-{
-    return {QStringLiteral("demo"), QStringLiteral("demo")};
-}
 
 bool parseSimOptions(const QStringList &arguments, QTavrinSimOptions *options, QString *errorText)
 {
@@ -163,31 +131,6 @@ bool parseSimOptions(const QStringList &arguments, QTavrinSimOptions *options, Q
             return false;
         }
     }
-    if (parser.isSet(QStringLiteral("seed"))) {
-        bool ok = false;
-        result.seed = parser.value(QStringLiteral("seed")).toUInt(&ok);
-        if (!ok) {
-            *errorText = QStringLiteral("--seed takes an unsigned number");
-            return false;
-        }
-    }
-    for (const QString &text : parser.values(QStringLiteral("account"))) {
-        QTavrinSimAccount account;
-        if (!parseAccount(text, &account)) {
-            *errorText = QStringLiteral("--account takes user:password, both non-empty");
-            return false;
-        }
-        result.accounts.append(account);
-    }
-    if (result.accounts.isEmpty())
-        result.accounts.append(simDemoAccount());
-    if (parser.isSet(QStringLiteral("socket-name"))) {
-        result.socketName = parser.value(QStringLiteral("socket-name"));
-        if (result.socketName.isEmpty()) {
-            *errorText = QStringLiteral("--socket-name must not be empty");
-            return false;
-        }
-    }
     result.tlsCertificate = parser.value(QStringLiteral("tls-cert"));
     result.tlsKey = parser.value(QStringLiteral("tls-key"));
     if (result.tlsCertificate.isEmpty() != result.tlsKey.isEmpty()) {
@@ -197,12 +140,10 @@ bool parseSimOptions(const QStringList &arguments, QTavrinSimOptions *options, Q
     result.listFile = parser.value(QStringLiteral("list-file"));
     if (parser.isSet(QStringLiteral("list-body"))
         && !parseChoice(parser.value(QStringLiteral("list-body")),
-                        {QStringLiteral("normal"), QStringLiteral("empty"), QStringLiteral("array"),
-                         QStringLiteral("broken"), QStringLiteral("endless"),
-                         QStringLiteral("trickle")},
+                        {QStringLiteral("normal"), QStringLiteral("broken"),
+                         QStringLiteral("endless"), QStringLiteral("trickle")},
                         &result.listBody)) {
-        *errorText = QStringLiteral("--list-body takes normal, empty, array, broken, endless or "
-                                    "trickle");
+        *errorText = QStringLiteral("--list-body takes normal, broken, endless or trickle");
         return false;
     }
     if (parser.isSet(QStringLiteral("ip-body"))

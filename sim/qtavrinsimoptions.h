@@ -1,25 +1,13 @@
 #ifndef QTAVRINSIMOPTIONS_H
 #define QTAVRINSIMOPTIONS_H
 
-#include <QtCore/qlist.h>
 #include <QtCore/qstring.h>
 #include <QtCore/qstringlist.h>
-
-// One account the stand-in service accepts.
-struct QTavrinSimAccount
-{
-    QString username;
-    QString password;
-    bool operator==(const QTavrinSimAccount &other) const
-    {
-        return username == other.username && password == other.password;
-    }
-};
 
 // How the web API answers the server list request.
 // Endless: a body that never ends, sent as fast as the client takes it; Trickle: one byte every
 // tenth of a second, for ever.
-enum class QTavrinSimListBody { Normal, Empty, Array, Broken, Endless, Trickle };
+enum class QTavrinSimListBody { Normal, Broken, Endless, Trickle };
 // How the web API answers the public address request.
 // Long: an "ip" of a million characters.
 enum class QTavrinSimIpBody { Normal, Broken, Number, Endless, Trickle, Long };
@@ -29,17 +17,14 @@ enum class QTavrinSimIpBody { Normal, Broken, Number, Endless, Trickle, Long };
 struct QTavrinSimOptions
 {
     // Local socket side.
-    QString socketName = QStringLiteral("Tavrin");
-    QList<QTavrinSimAccount> accounts; // the demo account when none is given
+    QString socketName = QStringLiteral("Tavrin"); // set by in-process tests alone
     int connectDelay = 1500;
     int disconnectDelay = 300;
     int retryDelay = 2000;
     int bandwidthInterval = 1000;
-    quint32 seed = 1;
 
     // Failure injection on the local socket side.
     int closeAfterReceived = 0;
-    int spontaneousTimeout = 0; // seconds after Connected
 
     // Web API side.
     int port = 8377;
@@ -58,8 +43,8 @@ struct QTavrinSimOptions
     bool helpRequested = false;
 };
 
-// The account offered when the command line names none.
-QTavrinSimAccount simDemoAccount();
+// The one account the service accepts.
+constexpr char simDemoUser[] = "demo", simDemoPassword[] = "demo";
 
 // Reads the command line (arguments[0] is the program). Returns false with a one-line reason
 // in *errorText when an option is unknown, lacks its value or has a value out of range.

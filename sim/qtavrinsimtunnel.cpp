@@ -55,15 +55,13 @@ QTavrinSimTunnel::QTavrinSimTunnel(const QTavrinSimOptions &options, const QStri
     , m_knownHosts(knownHosts)
     , m_session(session)
     , m_sharedState(sharedState)
-    , m_random(options.seed + quint32(session))
+    , m_random(quint32(session) + 1) // a traffic pattern of its own for every session
     , m_address(QByteArrayLiteral("10.8.0.") + QByteArray::number(2 + (session - 1) % 250))
 {
     m_stepTimer.setSingleShot(true);
-    m_dropTimer.setSingleShot(true);
     m_bandwidthTimer.setInterval(options.bandwidthInterval);
     connect(&m_stepTimer, &QTimer::timeout, this, &QTavrinSimTunnel::stepTimer_timeout);
     connect(&m_bandwidthTimer, &QTimer::timeout, this, &QTavrinSimTunnel::bandwidthTimer_timeout);
-    connect(&m_dropTimer, &QTimer::timeout, this, &QTavrinSimTunnel::dropTimer_timeout);
 }
 
 QTavrinSimTunnel::~QTavrinSimTunnel()
@@ -105,7 +103,6 @@ void QTavrinSimTunnel::shutDown()
 {
     m_stepTimer.stop();
     m_bandwidthTimer.stop();
-    m_dropTimer.stop();
     takeDown();
     m_state = Idle;
 }
@@ -139,10 +136,12 @@ QTavrinSimTunnel::Outcome QTavrinSimTunnel::outcomeFor(const QString &host,
     // failed login.
     if (!m_knownHosts.contains(host) && host != tavrinAutoHostname())
         return Unreachable;
-    QTavrinSimAccount account;
-    if (!decodeUserPass(QString::fromLatin1(credentials), account.username, account.password))
-        return Rejected;
-    return m_options.accounts.contains(account) ? Success : Rejected;
+    QString username, password;
+    return decodeUserPass(QString::fromLatin1(credentials), username, password)
+                           && username == QLatin1String(simDemoUser)
+                           && password == QLatin1String(simDemoPassword)
+                   ? Success
+                   : Rejected;
 }
 
 void QTavrinSimTunnel::handleAbortRequest()
@@ -158,7 +157,6 @@ void QTavrinSimTunnel::handleAbortRequest()
     default:
         m_stepTimer.stop();
         m_bandwidthTimer.stop();
-        m_dropTimer.stop();
         takeDown();
         sendState(Disconnecting);
         enterState(TearingDown, m_options.disconnectDelay);
@@ -219,8 +217,6 @@ void QTavrinSimTunnel::bringUp()
     emit frameReady(buildConnectedFrame(m_address, startTime));
     enterState(Up);
     m_bandwidthTimer.start();
-    if (m_options.spontaneousTimeout > 0)
-        m_dropTimer.start(m_options.spontaneousTimeout * 1000);
 }
 
 void QTavrinSimTunnel::takeDown()
@@ -240,17 +236,6 @@ void QTavrinSimTunnel::bandwidthTimer_timeout()
     m_upload += upload;
     log(QStringLiteral("bandwidth download=%1 upload=%2").arg(m_download).arg(m_upload));
     emit frameReady(buildBandwidthFrame(1, m_download, m_upload));
-}
-
-void QTavrinSimTunnel::dropTimer_timeout()
-{
-    if (m_state != Up)
-        return;
-    log(QStringLiteral("connection lost (injected)"));
-    m_bandwidthTimer.stop();
-    takeDown();
-    sendState(Timeout);
-    enterState(WaitingToRetry, m_options.retryDelay);
 }
 
 void QTavrinSimTunnel::sendState(quint8 state)

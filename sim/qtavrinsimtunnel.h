@@ -22,7 +22,7 @@ class QTavrinSimSharedState;
 //
 // A connect request while a tunnel is up or being set up drops it without a word and starts
 // over. The bandwidth totals run on for the whole life of the object, across tunnels, like the
-// counters of a network interface; only the reset failure starts them again from zero.
+// counters of a network interface.
 class QTavrinSimTunnel : public QObject
 {
     Q_OBJECT
@@ -52,7 +52,6 @@ signals:
 private slots:
     void stepTimer_timeout();
     void bandwidthTimer_timeout();
-    void dropTimer_timeout();
 
 private:
     enum Outcome { Success, Rejected, Unreachable };
@@ -73,7 +72,6 @@ private:
     QTavrinSimSharedState *m_sharedState;
     QTimer m_stepTimer;
     QTimer m_bandwidthTimer;
-    QTimer m_dropTimer;
     QRandomGenerator m_random;
     State m_state = Idle;
     Outcome m_outcome = Success;

@@ -139,13 +139,6 @@ void QTavrinSimWebApi::answerList(const httplib::Request &request, httplib::Resp
     case QTavrinSimListBody::Normal:
         setBody(response, 200, m_serverList);
         break;
-    case QTavrinSimListBody::Empty:
-        setBody(response, 200, QByteArray());
-        break;
-    case QTavrinSimListBody::Array:
-        setBody(response, 200,
-                QByteArrayLiteral(R"([{"code":"DE","host":"127.0.0.12","name":"Germany"}])"));
-        break;
     case QTavrinSimListBody::Broken:
         setBody(response, 200, m_serverList.left(m_serverList.size() / 2));
         break;

@@ -3,10 +3,7 @@
 #include "programrun.h"
 #include "settings/qvpnautostart.h"
 #include "settings/qvpnclientsettings.h"
-#include "tavrintestenvironment.h"
 #include "tavrintestplatform.h"
-
-#include <QtTest/QtTest>
 
 class tst_AutoStart : public QObject
 {

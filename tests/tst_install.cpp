@@ -1,6 +1,7 @@
 // The installed program: this build installed into a prefix of the build folder (cmake
-// --install) and packed into a Debian package (cpack), each checked file by file and started
-// from a home folder without Fonts against the stand-in, on an Xvfb display with a tray host.
+// --install) and packed into a Debian package (cpack), side by side, each checked file by file
+// and started from a home folder without Fonts against the stand-in, on an Xvfb display with a
+// tray host.
 
 #include "programrun.h"
 
@@ -36,28 +37,28 @@ QStringList expectedFiles()
     return files;
 }
 
-// Starts the program from the folder, the run's nth: it must reach the login page, and then ends.
-// What went wrong, if anything.
-QString startFrom(ProgramRun *run, const QString &program, const QString &folder, int nth)
+// Starts the program from the home folder of a run of its own, which has no Fonts: it must reach
+// the login page, and then ends. What went wrong, if anything.
+QString startFrom(const QString &program)
 {
-    QProcess *client = run->start(program, {}, folder);
-    const QString window = run->waitForWindow("^Tavrin Client$");
-    if (window.isEmpty() || !run->waitForSimLog("SVC CLIENT session=\\d+ connected", nth))
+    ProgramRun run;
+    const QString error = run.setUp(true, true);
+    if (!error.isEmpty())
+        return error;
+    QProcess *client = run.start(program, {}, run.home());
+    const QString window = run.waitForWindow("^Tavrin Client$");
+    if (window.isEmpty() || !run.waitForSimLog("SVC CLIENT session=1 connected"))
         return "no login page: " + QString::fromLatin1(client->readAllStandardOutput());
     // The launcher's StartupWMClass names the window's class.
-    const QByteArray wmClass = run->tool("xprop", {"-id", window, "WM_CLASS"});
-    // Ended by Ctrl+Q, it leaves no lock behind for the next one.
-    const bool ended = run->xdotool({"windowfocus", window}) && run->key("ctrl+q")
+    const QByteArray wmClass = run.tool("xprop", {"-id", window, "WM_CLASS"});
+    // Ctrl+Q ends it.
+    const bool ended = run.xdotool({"windowfocus", window}) && run.key("ctrl+q")
                        && waitForExit(client) && client->exitCode() == 0;
     return wmClass.contains("\"tavrin-client\"") && ended ? QString()
                                                           : QString::fromLatin1(wmClass);
 }
 
-// The tree that installedFiles installs and the next test starts the program of.
-QString prefix()
-{
-    return TavrinTestEnvironment::buildDir() + "/test-install";
-}
+const QString prefix = TavrinTestEnvironment::buildDir() + "/test-install";
 
 } // namespace
 
@@ -86,43 +87,40 @@ void tst_Install::initTestCase()
 
 void tst_Install::installedFiles()
 {
-    QVERIFY(QDir(prefix()).removeRecursively());
-    QVERIFY2(runTool("cmake", {"--install", TavrinTestEnvironment::buildDir(), "--prefix", prefix()},
+    QVERIFY(QDir(prefix).removeRecursively());
+    QVERIFY2(runTool("cmake", {"--install", TavrinTestEnvironment::buildDir(), "--prefix", prefix},
                      &m_output),
              m_output.constData());
-    QCOMPARE(filesUnder(prefix()), expectedFiles());
-    QVERIFY(QFileInfo(prefix() + "/bin/tavrin-client").isExecutable());
+    QCOMPARE(filesUnder(prefix), expectedFiles());
+    QVERIFY(QFileInfo(prefix + "/bin/tavrin-client").isExecutable());
     // The fonts are links to the system's files, which exist.
-    const QDir fonts(prefix() + "/share/tavrin-client/Fonts");
+    const QDir fonts(prefix + "/share/tavrin-client/Fonts");
     for (const QFileInfo &font : fonts.entryInfoList(QDir::Files | QDir::System))
         QVERIFY2(font.isSymLink() && font.exists(), qPrintable(font.fileName()));
     // Not a warning either.
-    QVERIFY(runTool("desktop-file-validate",
-                    {prefix() + "/share/applications/tavrin-client.desktop"}, &m_output));
+    QVERIFY(runTool("desktop-file-validate", {prefix + "/share/applications/tavrin-client.desktop"},
+                    &m_output));
     QCOMPARE(m_output, QByteArray());
     QVERIFY2(runTool("appstreamcli",
                      {"validate", "--no-net",
-                      prefix() + "/share/metainfo/invalid.tavrin.client.metainfo.xml"},
+                      prefix + "/share/metainfo/invalid.tavrin.client.metainfo.xml"},
                      &m_output)
                      && !m_output.contains("W:"),
              m_output.constData());
+    VERIFY_SET_UP(startFrom(prefix + "/bin/tavrin-client"));
 }
 
-// The package holds only the product's files, under /usr. Its program and the installed one,
-// started from a home folder without Fonts, read their own Fonts, whose links reach the fonts
-// of the dependency (here as installed on this machine).
+// The package holds only the product's files, under /usr. Its program, as the installed one,
+// reads its own Fonts, whose links reach the fonts of the dependency (here as installed on this
+// machine).
 void tst_Install::debianPackage()
 {
-    // The package is made while the installed program runs.
     QTemporaryDir out;
     QProcess cpack;
     cpack.setProcessChannelMode(QProcess::MergedChannels);
     cpack.start(toolPath("cpack"),
                 {"-G", "DEB", "--config", TavrinTestEnvironment::buildDir() + "/CPackConfig.cmake",
                  "-B", out.path()});
-    ProgramRun run;
-    VERIFY_SET_UP(run.setUp(true, true));
-    VERIFY_SET_UP(startFrom(&run, prefix() + "/bin/tavrin-client", run.home(), 1));
     QVERIFY2(cpack.waitForFinished(3 * LongPatience) && cpack.exitCode() == 0,
              cpack.readAll().constData());
     const QStringList packages = QDir(out.path()).entryList({"tavrin-client_*.deb"});
@@ -142,7 +140,7 @@ void tst_Install::debianPackage()
     for (const QFileInfo &font : QDir(root.filePath("usr/share/tavrin-client/Fonts"))
                                          .entryInfoList(QDir::Files | QDir::System))
         QVERIFY2(font.exists(), qPrintable(font.fileName()));
-    VERIFY_SET_UP(startFrom(&run, root.filePath("usr/bin/tavrin-client"), run.home(), 2));
+    VERIFY_SET_UP(startFrom(root.filePath("usr/bin/tavrin-client")));
 }
 
 TAVRIN_TEST_MAIN(tst_Install)

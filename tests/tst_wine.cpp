@@ -4,13 +4,8 @@
 
 #include "programrun.h"
 
-#include <QtCore/qdir.h>
-#include <QtCore/qfile.h>
-#include <QtCore/qtemporarydir.h>
-
 namespace {
 
-using ProgramRunLimits::longWait;
 const QString windowsBuild = QStringLiteral(TAVRIN_WINDOWS_BUILD_DIR);
 const QString mainWindow = QStringLiteral("^Tavrin Client$");
 const QPoint trayIcon(1024 - 12, 12); // trayer sits in the top right corner
@@ -24,9 +19,7 @@ QString windowsProgram(const char *path)
 int peSubsystem(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray image = file.read(4096);
+    const QByteArray image = file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
     const auto word = [&image](int at, int size) {
         quint32 value = 0;
         for (int i = size - 1; i >= 0 && at + i < image.size(); --i)
@@ -34,24 +27,19 @@ int peSubsystem(const QString &path)
         return value;
     };
     const int pe = int(word(0x3c, 4));
-    if (image.mid(pe, 4) != QByteArray("PE\0\0", 4))
-        return -1;
-    return int(word(pe + 24 + 68, 2));
+    return image.mid(pe, 4) == QByteArray("PE\0\0", 4) ? int(word(pe + 24 + 68, 2)) : -1;
 }
 
 // Ends every process of the prefix when the run ends (declared after the run and the stand-in,
 // so it goes first).
 struct WineSession
 {
-    explicit WineSession(ProgramRun *run)
-        : m_run(run)
-    {}
     ~WineSession()
     {
-        m_run->tool("wineserver", {"-k"});
-        m_run->tool("wineserver", {"-w"});
+        run->tool("wineserver", {"-k"});
+        run->tool("wineserver", {"-w"});
     }
-    ProgramRun *m_run;
+    ProgramRun *run;
 };
 
 } // namespace
@@ -68,8 +56,13 @@ private slots:
     void loginSecondInstanceAndTrayExit();
 
 private:
+    void useWine(ProgramRun *run);
     QString setUp(ProgramRun *run, QTavrinSimProcess *sim, const QStringList &simArguments);
-    QProcess *startClient(ProgramRun *run, const QString &folder = QString());
+    QProcess *startClient(ProgramRun *run, const QString &folder = QString())
+    {
+        return run->start("wine", {windowsProgram("app/tavrin-client.exe")},
+                          folder.isEmpty() ? windowsBuild : folder);
+    }
 
     QTemporaryDir m_prefix{QDir::tempPath() + "/wine-prefix-XXXXXX"};
     QString m_winePath;
@@ -77,13 +70,10 @@ private:
 
 void tst_Wine::initTestCase()
 {
-    for (const char *name : {"wine", "wineserver", "wineboot", "Xvfb", "trayer", "openbox",
-                             "xdotool", "xwininfo", "xprop", "import"}) {
-        if (toolPath(name).isEmpty())
-            QSKIP(qPrintable(QString("%1 is not installed (scripts/install-deps.sh --windows "
-                                     "installs it)")
-                                     .arg(QLatin1String(name))));
-    }
+    QString missing = missingTool({"wine", "wineserver", "wineboot", "Xvfb", "trayer", "openbox",
+                                   "xdotool", "xwininfo", "xprop", "import"});
+    if (!missing.isEmpty())
+        QSKIP(qPrintable(missing.replace("install-deps.sh", "install-deps.sh --windows")));
     for (const char *program : {"app/tavrin-client.exe", "sim/tavrin-sim.exe", "winepath.txt"})
         QVERIFY2(QFile::exists(windowsProgram(program)), program);
     QFile winePath(windowsProgram("winepath.txt"));
@@ -91,9 +81,7 @@ void tst_Wine::initTestCase()
     m_winePath = QString::fromLocal8Bit(winePath.readAll().trimmed());
     // The prefix is made once for the whole program; each run ends every process in it.
     ProgramRun run;
-    run.environment().insert("WINEPREFIX", m_prefix.path());
-    run.environment().insert("WINEDEBUG", "-all");
-    run.environment().insert("WINEDLLOVERRIDES", "mscoree,mshtml=");
+    useWine(&run);
     int exitCode = -1;
     run.tool("wineboot", {"-i"}, &exitCode);
     run.tool("wineserver", {"-w"});
@@ -107,7 +95,7 @@ void tst_Wine::guiEntryPoint()
     QCOMPARE(peSubsystem(windowsProgram("sim/tavrin-sim.exe")), 3);
 }
 
-QString tst_Wine::setUp(ProgramRun *run, QTavrinSimProcess *sim, const QStringList &simArguments)
+void tst_Wine::useWine(ProgramRun *run)
 {
     QProcessEnvironment &environment = run->environment();
     environment.insert("WINEPREFIX", m_prefix.path());
@@ -117,31 +105,28 @@ QString tst_Wine::setUp(ProgramRun *run, QTavrinSimProcess *sim, const QStringLi
     // The Windows program has its own platform plugin.
     environment.remove("QT_QPA_PLATFORM");
     environment.remove("QT_XCB_GL_INTEGRATION");
-    QString error = run->startX(true);
-    if (error.isEmpty())
-        error = run->startTrayHost();
-    // Wine's desktop process, which docks the programs' tray icons into the tray host, comes up
-    // with the prefix: a tray icon added before it is ready stays an empty slot.
-    if (error.isEmpty()) {
-        int exitCode = -1;
-        run->tool("wineboot", {}, &exitCode);
-        if (exitCode != 0)
-            error = "wineboot did not start the prefix";
-    }
-    if (error.isEmpty() && sim) {
-        sim->process()->setProcessEnvironment(environment);
-        if (!sim->start("wine", QStringList{windowsProgram("sim/tavrin-sim.exe")} + simArguments,
-                        longWait))
-            return sim->errorString();
-        environment.insert("TAVRIN_API_HOST", sim->apiHost());
-    }
-    return error;
 }
 
-QProcess *tst_Wine::startClient(ProgramRun *run, const QString &folder)
+QString tst_Wine::setUp(ProgramRun *run, QTavrinSimProcess *sim, const QStringList &simArguments)
 {
-    return run->start("wine", {windowsProgram("app/tavrin-client.exe")},
-                      folder.isEmpty() ? windowsBuild : folder);
+    useWine(run);
+    const QString error = run->setUp(true, false, {}, true);
+    if (!error.isEmpty())
+        return error;
+    // Wine's desktop process, which docks the programs' tray icons into the tray host, comes up
+    // with the prefix: a tray icon added before it is ready stays an empty slot.
+    int exitCode = -1;
+    run->tool("wineboot", {}, &exitCode);
+    if (exitCode != 0)
+        return "wineboot did not start the prefix";
+    if (!sim)
+        return QString();
+    sim->process()->setProcessEnvironment(run->environment());
+    if (!sim->start("wine", QStringList{windowsProgram("sim/tavrin-sim.exe")} + simArguments,
+                    LongPatience))
+        return sim->errorString();
+    run->environment().insert("TAVRIN_API_HOST", sim->apiHost());
+    return QString();
 }
 
 void tst_Wine::startupEnds_data()
@@ -164,17 +149,14 @@ void tst_Wine::startupEnds()
     ProgramRun run;
     QTavrinSimProcess sim;
     const QString error = setUp(&run, simArguments.isEmpty() ? nullptr : &sim, simArguments);
-    WineSession wine(&run);
+    WineSession wine{&run};
     QVERIFY2(error.isEmpty(), qPrintable(error));
-
     QTemporaryDir folder;
-    if (damagedFonts) {
-        const QString fonts = folder.filePath("Fonts");
-        const QString source = windowsProgram("Fonts/Roboto-Regular.ttf");
-        QFile junk(fonts + "/b.ttf");
-        QVERIFY(QDir().mkpath(fonts) && QFile::copy(source, fonts + "/a.ttf")
-                && junk.open(QIODevice::WriteOnly) && junk.write(QByteArray(2048, 'Z')) == 2048);
-    }
+    QFile junk(folder.filePath("Fonts/b.ttf"));
+    QVERIFY(!damagedFonts
+            || (QDir().mkpath(folder.filePath("Fonts")) && junk.open(QIODevice::WriteOnly)
+                && junk.write(QByteArray(2048, 'Z')) == 2048));
+    junk.close();
     QProcess *client = startClient(&run, damagedFonts ? folder.path() : QString());
     if (exitCode >= 3) {
         const QString box = run.waitForWindow("^Connection error");
@@ -193,7 +175,7 @@ void tst_Wine::loginSecondInstanceAndTrayExit()
     ProgramRun run;
     QTavrinSimProcess sim;
     const QString error = setUp(&run, &sim, {"--connect-delay", "50", "--disconnect-delay", "50"});
-    WineSession wine(&run);
+    WineSession wine{&run};
     QVERIFY2(error.isEmpty(), qPrintable(error));
     // Wine now and then docks a program's first tray icon as an empty slot that takes no click
     // (Wine's own background, about every other fresh display here); a person would start the
@@ -214,9 +196,7 @@ void tst_Wine::loginSecondInstanceAndTrayExit()
         QCOMPARE(run.geometry(window).size(), QSize(344, 545));
         // Wine hands the window the keyboard a moment after the window manager activated it.
         QVERIFY(run.xdotool({"windowactivate", "--sync", window}));
-        QVERIFY(QTest::qWaitFor(
-                [&] { return run.tool("xdotool", {"getwindowfocus"}).trimmed() == window; },
-                longWait));
+        WAIT_FOR(run.tool("xdotool", {"getwindowfocus"}).trimmed() == window);
         if (QTest::qWaitFor([&] { return run.pixel(trayIcon + QPoint(4, -4)) != emptySlot; }, 3000))
             break;
         qInfo("Wine left the tray icon an empty slot; the program is started again");
@@ -225,7 +205,7 @@ void tst_Wine::loginSecondInstanceAndTrayExit()
             && run.key("Return"));
     const QRegularExpression connected(
             QStringLiteral("TUNNEL session=%1 state=Connected ").arg(session));
-    QVERIFY2(QTest::qWaitFor([&] { return sim.countLines(connected) > 0; }, longWait),
+    QVERIFY2(QTest::qWaitFor([&] { return sim.countLines(connected) > 0; }, LongPatience),
              qPrintable(sim.lines().join('\n')));
 
     QProcess *second = startClient(&run);
@@ -242,7 +222,7 @@ void tst_Wine::loginSecondInstanceAndTrayExit()
         QTest::qWait(500);
         return run.xdotool({"key", "x"}) && client->waitForFinished(2000);
     };
-    const bool ended = QTest::qWaitFor(exitFromMenu, longWait);
+    const bool ended = QTest::qWaitFor(exitFromMenu, LongPatience);
     run.screenshot("wine-tray-exit");
     QVERIFY2(ended, "Exit from the tray menu did not end the program");
     QCOMPARE(client->exitCode(), 0);

@@ -2,7 +2,6 @@
 
 #include "service/tavrincredentials.h"
 
-#include <QtCore/qdir.h>
 #include <QtCore/qstandardpaths.h>
 
 QString toolPath(const char *name)
@@ -29,28 +28,29 @@ bool runTool(const char *name, const QStringList &arguments, QByteArray *output)
     return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-void ProgramRun::storeLogin(bool autoLogin)
+bool waitForExit(QProcess *process)
 {
-    QSettings *stored = settings();
-    stored->setValue("Connection Name", "Germany");
-    stored->setValue("Connection Code", "DE");
-    stored->setValue("Connection Hostname", "127.0.0.12");
-    stored->setValue("Creditentials", encodeUserPass("demo", "demo")); // read as text
-    stored->setValue("AutoLogin", autoLogin);
-    stored->sync();
+    return process->state() == QProcess::NotRunning || process->waitForFinished(LongPatience);
+}
+
+QByteArray waitForLine(QProcess *process, const QByteArray &prefix, int count)
+{
+    QByteArray found;
+    const auto seen = [&] {
+        while (found.isEmpty() && process->canReadLine()) {
+            const QByteArray line = process->readLine();
+            if (line.startsWith(prefix) && --count == 0)
+                found = line;
+        }
+        return !found.isEmpty();
+    };
+    return QTest::qWaitFor(seen, LongPatience) ? found : QByteArray();
 }
 
 ProgramRun::ProgramRun()
 {
-    for (const char *folder : {"HOME=/home", "XDG_CONFIG_HOME=/home/.config", "TMPDIR=/tmp",
-                               "XDG_DATA_HOME=/home/.local/share", "XDG_RUNTIME_DIR=/run",
-                               "XDG_CACHE_HOME=/home/.cache"}) {
-        const QString entry = QString::fromLatin1(folder);
-        const QString path = m_root.path() + entry.section('=', 1);
-        QDir().mkpath(path);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        m_environment.insert(entry.section('=', 0, 0), path);
-    }
+    for (const auto &[name, path] : TavrinTestEnvironment::makeSessionFolders(m_root.path()))
+        m_environment.insert(name, path);
     m_environment.insert("QT_QPA_PLATFORM", "xcb");
     m_environment.insert("QT_XCB_GL_INTEGRATION", "none");
     // libxkbcommon-x11 hands strndup() names that end at the given length without a NUL, which
@@ -59,9 +59,8 @@ ProgramRun::ProgramRun()
         m_environment.insert("ASAN_OPTIONS",
                              m_environment.value("ASAN_OPTIONS") + ":strict_string_checks=0");
     // Nothing of the user's desktop session may leak into the run.
-    for (const char *name :
-         {"DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS",
-          "QT_QPA_PLATFORMTHEME", "SESSION_MANAGER", "TAVRIN_API_HOST", "TAVRIN_SITE_HOST"})
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "QT_QPA_PLATFORMTHEME",
+                             "SESSION_MANAGER", "TAVRIN_API_HOST", "TAVRIN_SITE_HOST"})
         m_environment.remove(QString::fromLatin1(name));
     // Without an address, D-Bus would fork a bus launcher from the client's D-Bus thread; a bus
     // nobody serves fails at once, until startSessionBus() gives the run one.
@@ -94,6 +93,23 @@ QProcess *ProgramRun::start(const QString &program, const QStringList &arguments
     return process;
 }
 
+QSettings *ProgramRun::settings()
+{
+    m_settings.reset(new QSettings(home() + "/.config/Tavrin/Tavrin.conf", QSettings::IniFormat));
+    return m_settings.get();
+}
+
+void ProgramRun::storeLogin(bool autoLogin)
+{
+    QSettings *stored = settings();
+    stored->setValue("Connection Name", "Germany");
+    stored->setValue("Connection Code", "DE");
+    stored->setValue("Connection Hostname", "127.0.0.12");
+    stored->setValue("Creditentials", encodeUserPass("demo", "demo")); // read as text
+    stored->setValue("AutoLogin", autoLogin);
+    stored->sync();
+}
+
 QString ProgramRun::setUp(bool trayHost, bool sim, const QStringList &simArguments,
                           bool windowManager)
 {
@@ -105,17 +121,26 @@ QString ProgramRun::setUp(bool trayHost, bool sim, const QStringList &simArgumen
     return error;
 }
 
+// The first line of output a process gives once it is ready, empty when none came.
+static QString firstLine(QProcess *process)
+{
+    return QTest::qWaitFor([process] { return process->canReadLine(); }, LongPatience)
+                   ? QString::fromLatin1(process->readLine().trimmed())
+                   : QString();
+}
+
 QString ProgramRun::startX(bool windowManager)
 {
     // Xvfb picks a free display and writes its number once it is ready; -noreset keeps it up
     // when its first client goes; -br gives a black root window.
-    QProcess *server = start(toolPath("Xvfb"), QString("-displayfd 1 -noreset -nolisten tcp "
-                                                       "-screen 0 %1x24 -br")
-                                                       .arg(m_screenSize)
-                                                       .split(' '));
-    if (!QTest::qWaitFor([server] { return server->canReadLine(); }, LongPatience))
+    const QString display = firstLine(
+            start(toolPath("Xvfb"),
+                  QString("-displayfd 1 -noreset -nolisten tcp -screen 0 %1x24 -br")
+                          .arg(m_screenSize)
+                          .split(' ')));
+    if (display.isEmpty())
         return "Xvfb did not report a display";
-    m_environment.insert("DISPLAY", ':' + QString::fromLatin1(server->readLine().trimmed()));
+    m_environment.insert("DISPLAY", ':' + display);
     if (!windowManager)
         return QString();
     start(toolPath("openbox"), {"--sm-disable"});
@@ -158,12 +183,13 @@ QString ProgramRun::startWayland()
 
 QString ProgramRun::startSessionBus()
 {
-    const QString address = "unix:path=" + m_root.path() + "/run/bus";
-    QProcess *bus = start(toolPath("dbus-daemon"), {"--session", "--nofork", "--nosyslog",
-                                                    "--address=" + address, "--print-address=1"});
-    if (!QTest::qWaitFor([bus] { return bus->canReadLine(); }, LongPatience))
+    const QString address = firstLine(
+            start(toolPath("dbus-daemon"),
+                  {"--session", "--nofork", "--nosyslog",
+                   "--address=unix:path=" + m_root.path() + "/run/bus", "--print-address=1"}));
+    if (address.isEmpty())
         return "dbus-daemon did not start";
-    m_environment.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromLatin1(bus->readLine().trimmed()));
+    m_environment.insert("DBUS_SESSION_BUS_ADDRESS", address);
     return QString();
 }
 
@@ -176,11 +202,9 @@ QString ProgramRun::startWatcher(const QStringList &arguments, QProcess **watche
     if (!arguments.contains("--no-host") && m_environment.contains("ASAN_OPTIONS"))
         m_environment.insert("ASAN_OPTIONS",
                              m_environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
-    QProcess *process = *watcher;
-    if (!QTest::qWaitFor([process] { return process->canReadLine(); }, LongPatience)
-        || process->readLine() != "READY\n")
+    if (firstLine(*watcher) != "READY")
         return "the StatusNotifierWatcher did not start: "
-               + QString::fromLocal8Bit(process->readAllStandardError());
+               + QString::fromLocal8Bit((*watcher)->readAllStandardError());
     return QString();
 }
 
@@ -201,6 +225,36 @@ QByteArray ProgramRun::tool(const char *name, const QStringList &arguments, int 
     return finished ? process.readAllStandardOutput() : QByteArray();
 }
 
+bool ProgramRun::xdotool(const QStringList &arguments)
+{
+    int exitCode = -1;
+    tool("xdotool", arguments, &exitCode);
+    return exitCode == 0;
+}
+
+bool ProgramRun::click(const QPoint &at, int button)
+{
+    return xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click",
+                    QString::number(button)});
+}
+
+QStringList ProgramRun::windows(const QString &title, const QString &pid)
+{
+    const QStringList how = pid.isEmpty() ? QStringList{"--name", title}
+                                          : QStringList{"--pid", pid};
+    return QString::fromLatin1(tool("xdotool", QStringList{"search", "--onlyvisible"} + how))
+            .split('\n', Qt::SkipEmptyParts);
+}
+
+QString ProgramRun::waitForWindow(const QString &title)
+{
+    QString found;
+    return QTest::qWaitFor([&] { return !(found = windows(title).value(0)).isEmpty(); },
+                           LongPatience)
+                   ? found
+                   : QString();
+}
+
 QRect ProgramRun::geometry(const QString &window)
 {
     const QString info = QString::fromLatin1(tool("xwininfo", {"-id", window}));
@@ -216,9 +270,7 @@ QRect ProgramRun::geometry(const QString &window)
 
 QImage ProgramRun::screenshot(const QString &name)
 {
-    QString fileName = name;
-    fileName.replace(QRegularExpression("[^A-Za-z0-9_-]+"), "-");
-    const QString path = TavrinTestEnvironment::artifactDir() + "/program-" + fileName + ".png";
+    const QString path = TavrinTestEnvironment::artifactDir() + "/program-" + name + ".png";
     tool("import", {"-window", "root", path});
     return QImage(path);
 }
@@ -231,21 +283,8 @@ QRgb ProgramRun::pixel(const QPoint &at)
     return image.isNull() ? 0 : image.pixel(0, 0) | 0xff000000u;
 }
 
-bool waitForExit(QProcess *process)
+bool ProgramRun::waitForSimLog(const QString &pattern, int count)
 {
-    return process->state() == QProcess::NotRunning || process->waitForFinished(LongPatience);
-}
-
-QByteArray waitForLine(QProcess *process, const QByteArray &prefix, int count)
-{
-    QByteArray found;
-    const auto seen = [&] {
-        while (found.isEmpty() && process->canReadLine()) {
-            const QByteArray line = process->readLine();
-            if (line.startsWith(prefix) && --count == 0)
-                found = line;
-        }
-        return !found.isEmpty();
-    };
-    return QTest::qWaitFor(seen, LongPatience) ? found : QByteArray();
+    const QRegularExpression expression(pattern);
+    return QTest::qWaitFor([&] { return m_sim.countLines(expression) >= count; }, LongPatience);
 }

@@ -5,16 +5,6 @@
 #include <QtDBus/qdbusmessage.h>
 #include <QtDBus/qdbusmetatype.h>
 
-TavrinTestBus::TavrinTestBus(const QString &address, const QString &name)
-    : m_name(name)
-    , m_bus(QDBusConnection::connectToBus(address, name))
-{}
-
-TavrinTestBus::~TavrinTestBus()
-{
-    QDBusConnection::disconnectFromBus(m_name);
-}
-
 QVariantList TavrinTestBus::call(const QString &service, const QString &path,
                                  const QString &interface, const QString &method,
                                  const QVariantList &arguments)

@@ -8,8 +8,10 @@
 class TavrinTestBus
 {
 public:
-    TavrinTestBus(const QString &address, const QString &name);
-    ~TavrinTestBus();
+    TavrinTestBus(const QString &address, const QString &name)
+        : m_bus(QDBusConnection::connectToBus(address, name))
+    {}
+    ~TavrinTestBus() { QDBusConnection::disconnectFromBus(m_bus.name()); }
 
     QVariantList call(const QString &service, const QString &path, const QString &interface,
                       const QString &method, const QVariantList &arguments = {});
@@ -17,7 +19,6 @@ public:
                       const char *name);
 
 private:
-    QString m_name;
     QDBusConnection m_bus;
 };
 

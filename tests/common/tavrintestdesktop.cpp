@@ -4,7 +4,6 @@
 #include "settings/qvpnclientsettings.h"
 #include "sim/qtavrinsimsession.h"
 #include "sim/tavrinsimlog.h"
-#include "tavrintestenvironment.h"
 #include "widgets/qvpnbandwidthwidget.h"
 
 #include <QtCore/qmutex.h>
@@ -13,18 +12,8 @@
 #include <QtWidgets/qabstractbutton.h>
 #include <QtWidgets/qapplication.h>
 
-namespace {
-
-QMutex logMutex;
-QStringList logLines;
-
-void keepLine(const QString &line)
-{
-    QMutexLocker locker(&logMutex);
-    logLines.append(line);
-}
-
-} // namespace
+static QMutex logMutex;
+static QStringList logLines;
 
 TavrinTestDesktop::TavrinTestDesktop(const QStringList &simArguments)
     : m_simArguments(simArguments)
@@ -33,7 +22,10 @@ TavrinTestDesktop::TavrinTestDesktop(const QStringList &simArguments)
     connect(&m_user, &QTimer::timeout, this, &TavrinTestDesktop::closeBox);
     m_user.start();
     clearLog();
-    setSimLogSink(keepLine);
+    setSimLogSink([](const QString &line) {
+        QMutexLocker locker(&logMutex);
+        logLines.append(line);
+    });
 }
 
 TavrinTestDesktop::~TavrinTestDesktop()

@@ -5,13 +5,8 @@
 #include "tavrintestenvironment.h"
 #include "ui/qmaindialog.h"
 
-#include <QtCore/qcoreapplication.h>
-#include <QtCore/qlist.h>
 #include <QtCore/qpointer.h>
-#include <QtCore/qrect.h>
-#include <QtCore/qstringlist.h>
 #include <QtCore/qtemporaryfile.h>
-#include <QtCore/qtimer.h>
 #include <QtGui/qevent.h>
 #include <QtWidgets/qmessagebox.h>
 
@@ -46,7 +41,6 @@ public:
     // service has seen the client. Null when that fails.
     QMainDialog *openWindow(bool show = true);
     QMainDialog *window() const { return m_window.get(); }
-    void closeWindow() { m_window.reset(); }
     template<class T>
     T *widget(const char *name) const
     {
@@ -80,7 +74,6 @@ public:
 
 private:
     void closeBox();
-
     QStringList m_simArguments;
     QTemporaryFile m_serverList;
     std::unique_ptr<QTavrinSim> m_sim;

@@ -2,16 +2,6 @@
 
 #include <QtCore/qdir.h>
 
-#ifndef TAVRIN_TEST_BUILD_DIR
-#define TAVRIN_TEST_BUILD_DIR ""
-#endif
-#ifndef TAVRIN_TEST_SOURCE_DIR
-#define TAVRIN_TEST_SOURCE_DIR ""
-#endif
-#ifndef TAVRIN_TEST_EXE_SUFFIX
-#define TAVRIN_TEST_EXE_SUFFIX ""
-#endif
-
 static TavrinTestEnvironment *s_instance = nullptr;
 
 TavrinTestEnvironment::TavrinTestEnvironment()
@@ -33,24 +23,19 @@ TavrinTestEnvironment *TavrinTestEnvironment::instance()
     return s_instance;
 }
 
-QString TavrinTestEnvironment::home() const
+QList<QPair<QString, QString>> TavrinTestEnvironment::makeSessionFolders(const QString &root)
 {
-    return root() + QStringLiteral("/home");
-}
-
-QString TavrinTestEnvironment::configHome() const
-{
-    return root() + QStringLiteral("/home/.config");
-}
-
-QString TavrinTestEnvironment::runtimeDir() const
-{
-    return root() + QStringLiteral("/run");
-}
-
-QString TavrinTestEnvironment::tempDir() const
-{
-    return root() + QStringLiteral("/tmp");
+    QList<QPair<QString, QString>> folders;
+    for (const char *folder : {"HOME=/home", "XDG_CONFIG_HOME=/home/.config", "TMPDIR=/tmp",
+                               "XDG_DATA_HOME=/home/.local/share", "XDG_RUNTIME_DIR=/run",
+                               "XDG_CACHE_HOME=/home/.cache"}) {
+        const QString entry = QString::fromLatin1(folder);
+        folders.append({entry.section('=', 0, 0), root + entry.section('=', 1)});
+        QDir().mkpath(folders.last().second);
+        QFile::setPermissions(folders.last().second,
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    return folders;
 }
 
 QString TavrinTestEnvironment::artifactDir()
@@ -60,16 +45,10 @@ QString TavrinTestEnvironment::artifactDir()
     return path;
 }
 
-QString TavrinTestEnvironment::simProgram()
+QString TavrinTestEnvironment::builtProgram(const char *path)
 {
-    const QString path = buildDir() + QStringLiteral("/sim/tavrin-sim" TAVRIN_TEST_EXE_SUFFIX);
-    return QFile::exists(path) ? path : QString();
-}
-
-QString TavrinTestEnvironment::clientProgram()
-{
-    const QString path = buildDir() + QStringLiteral("/app/tavrin-client" TAVRIN_TEST_EXE_SUFFIX);
-    return QFile::exists(path) ? path : QString();
+    const QString file = buildDir() + QLatin1String(path) + QStringLiteral(TAVRIN_TEST_EXE_SUFFIX);
+    return QFile::exists(file) ? file : QString();
 }
 
 QString TavrinTestEnvironment::sourceDir()

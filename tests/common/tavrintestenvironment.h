@@ -1,14 +1,13 @@
 #ifndef TAVRINTESTENVIRONMENT_H
 #define TAVRINTESTENVIRONMENT_H
 
+#include "base/tavrindeployment.h"
+
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qdeadlinetimer.h>
 #include <QtCore/qstringlist.h>
 #include <QtCore/qtemporarydir.h>
 #include <QtCore/qtimer.h>
-
-#include "base/tavrindeployment.h"
-
 #include <QtGui/qguiapplication.h>
 
 // How long a test waits for what must come, reached only when something is broken; runs of the
@@ -46,18 +45,20 @@ public:
     static TavrinTestEnvironment *instance();
 
     QString root() const { return m_dir.path(); }
-    QString home() const;
-    QString configHome() const;
-    QString runtimeDir() const;
-    QString tempDir() const;
+    QString home() const { return root() + QStringLiteral("/home"); }
+    QString configHome() const { return home() + QStringLiteral("/.config"); }
+    QString runtimeDir() const { return root() + QStringLiteral("/run"); }
+    QString tempDir() const { return root() + QStringLiteral("/tmp"); }
     // The variable that names the home folder: HOME, or USERPROFILE on Windows.
     static const char *homeVariable();
+    // Makes the private folders of a Unix session under the root: each variable with its path.
+    static QList<QPair<QString, QString>> makeSessionFolders(const QString &root);
 
     // Where a test writes files for a person to look at (PNG renderings, screenshots).
     static QString artifactDir();
     // The build's programs, empty when not built.
-    static QString simProgram();
-    static QString clientProgram();
+    static QString simProgram() { return builtProgram("/sim/tavrin-sim"); }
+    static QString clientProgram() { return builtProgram("/app/tavrin-client"); }
     static QString sourceDir();
     static QString buildDir();
     // Windows: the registry key that the process sees as HKEY_CURRENT_USER, in full.
@@ -69,6 +70,7 @@ public:
     static QString logText() { return logEntries().join('\n'); }
 
 private:
+    static QString builtProgram(const char *path);
     void isolate();
     void restore();
 

@@ -3,10 +3,8 @@
 #include "ping/qicmpsocket_unix.h"
 #include "tavrintestenvironment.h"
 
-#include <QtCore/qdir.h>
-#include <QtCore/qsettings.h>
-#include <QtNetwork/qlocalserver.h>
-#include <QtNetwork/qlocalsocket.h>
+#include <QtCore/QtCore>
+#include <QtNetwork/QtNetwork>
 
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
@@ -56,23 +54,19 @@ QString TavrinTestPlatform::listenAsAnotherUser(QLocalServer *server, QString *s
     return QStringLiteral("user 65534");
 }
 
-namespace {
-
-QString config(const char *path)
+static QString config(const char *path)
 {
     return TavrinTestEnvironment::instance()->configHome() + QLatin1String(path);
 }
 
 // The permission bits of a file or folder, -1 when it is missing.
-int mode(const QString &path)
+static int mode(const QString &path)
 {
     struct stat info;
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
 }
 
-const char storeFile[] = "/Tavrin/Tavrin.conf";
-
-} // namespace
+static const char storeFile[] = "/Tavrin/Tavrin.conf";
 
 QStringList TavrinTestPlatform::storedSettings()
 {

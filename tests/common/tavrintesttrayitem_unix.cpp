@@ -1,10 +1,7 @@
 #include "tavrintesttrayitem_unix.h"
 
-#include <QtDBus/qdbusargument.h>
-#include <QtDBus/qdbusextratypes.h>
-#include <QtDBus/qdbusmetatype.h>
-#include <QtGui/qicon.h>
-#include <QtGui/qimage.h>
+#include <QtDBus/QtDBus>
+#include <QtGui/QtGui>
 
 TavrinTestTrayItem::TavrinTestTrayItem(const QString &address, const QByteArray &watcherLine)
     : TavrinTestBus(address, "tavrin-test-tray")
@@ -52,14 +49,12 @@ QMap<int, QByteArray> TavrinTestTrayItem::iconImages(const QDBusArgument &images
 
 QByteArray TavrinTestTrayItem::itemImage(const QString &file, int size)
 {
-    QImage image = QIcon(file).pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage image = QIcon(file).pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
     QByteArray data;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb pixel = image.pixel(x, y);
-            data += char(qAlpha(pixel)) + QByteArray(1, char(qRed(pixel))) + char(qGreen(pixel))
-                    + char(qBlue(pixel));
-        }
+    for (int i = 0; i < image.width() * image.height(); ++i) {
+        const QRgb pixel = image.pixel(i % image.width(), i / image.width());
+        data += QByteArray(1, char(qAlpha(pixel))) + char(qRed(pixel)) + char(qGreen(pixel))
+                + char(qBlue(pixel));
     }
     return data;
 }
@@ -67,7 +62,8 @@ QByteArray TavrinTestTrayItem::itemImage(const QString &file, int size)
 QStringList TavrinTestTrayItem::menu(const QString &click)
 {
     const QString path = property("Menu").value<QDBusObjectPath>().path();
-    const QDBusArgument layout = call(m_service, path, "com.canonical.dbusmenu", "GetLayout",
+    const QString interface = "com.canonical.dbusmenu";
+    const QDBusArgument layout = call(m_service, path, interface, "GetLayout",
                                       {0, -1, QStringList()})
                                          .value(1)
                                          .value<QDBusArgument>();
@@ -84,7 +80,7 @@ QStringList TavrinTestTrayItem::menu(const QString &click)
         entry.endStructure();
         const QString label = properties.value("label").toString();
         if (label == click)
-            call(m_service, path, "com.canonical.dbusmenu", "Event",
+            call(m_service, path, interface, "Event",
                  {id, "clicked", QVariant::fromValue(QDBusVariant(0)), 0u});
         entries << label + (properties.value("enabled", true).toBool() ? "" : " (off)");
     }
