@@ -1,6 +1,7 @@
 // The base and settings layers: the log file and the settings store, inside the test's own home
 // folders or HKEY_CURRENT_USER. Every function starts from the same state.
 
+#include "base/tavrindeployment.h"
 #include "base/tavrinlog.h"
 #include "service/tavrincredentials.h"
 #include "settings/qvpnclientsettings.h"
@@ -52,6 +53,39 @@ private slots:
         setLogOptions(Debug, false);
         writeLog(QStringLiteral("home"), Debug);
         QCOMPARE(TavrinTestEnvironment::logEntries().mid(1), QStringList{"Debug: home"});
+    }
+
+    // A web host from the environment: host, host:port or either behind http:// or https://;
+    // anything else is refused (an empty address), and the built-in host then serves.
+    void webBase()
+    {
+        for (const char *row :
+             {"127.0.0.1:8377 https https://127.0.0.1:8377", "site.test http http://site.test",
+              "http://127.0.0.1:8377 https http://127.0.0.1:8377",
+              "HTTPS://Site.Test http https://site.test", "[::1]:8443 https https://[::1]:8443",
+              "ftp://127.0.0.1 https", "http:// http", "http://127.0.0.1:8377/ https",
+              "user:secret@site.test https", "site.test?x=1 https", "site.test:0 https",
+              "site.test:http https"}) {
+            const QStringList columns = QString(row).split(' ');
+            QCOMPARE(tavrinWebBase(columns.at(0), columns.at(1)).toString(), columns.value(2));
+        }
+    }
+
+    // Lines written from several threads at once (the ping thread logs too) stay whole.
+    void linesFromManyThreads()
+    {
+        QThreadPool pool;
+        pool.setMaxThreadCount(4);
+        for (int id = 0; id < 4; ++id) {
+            pool.start([id] {
+                for (int i = 0; i < 100; ++i)
+                    writeLog(QStringLiteral("%1 %2 %3").arg(id).arg(i).arg(QString(60, 'z')), Error);
+            });
+        }
+        pool.waitForDone();
+        const QStringList lines = TavrinTestEnvironment::logEntries();
+        QCOMPARE(lines.size(), 400);
+        QCOMPARE(lines.filter(QRegularExpression("\\AError: \\d \\d+ z{60}\\z")), lines);
     }
 
     // On disk when each call returns, under the keys that earlier versions wrote, for the user
