@@ -175,8 +175,7 @@ void tst_MainDialog::stateDisplay_data()
         "Unknown VPN connection state.");
 }
 
-// Also: the fields' credentials are stored once connected; the clock and the address lookup
-// reach their labels.
+// Also: the credentials stored once connected, the clock's and the address lookup's labels.
 void tst_MainDialog::stateDisplay()
 {
     QFETCH(int, code);
@@ -217,9 +216,8 @@ void tst_MainDialog::stateDisplay()
     QTRY_COMPARE(desktop.text("ipaddress_value_label"), "203.0.113.10");
 }
 
-// The credentials reply fills the fields. A login the service connection cannot send is shown
-// and leaves the login page. A wrong password shows the failure once, on the login page; frames
-// that come while the box is open are read and shown all the same.
+// A login too long to send is shown; a wrong password is shown once, on the login page, frames
+// that come while the box is open read and shown all the same.
 void tst_MainDialog::loginBoxes()
 {
     Desktop desktop;
@@ -263,9 +261,8 @@ void tst_MainDialog::loginBoxes()
     QCOMPARE(pageThen, 0);
 }
 
-// Auto-login connects at start, on the connection page. With the tunnel on its way up, the
-// window manager's close hides the window; the Settings entry and the tray icon's click (not
-// a double click or the menu's) bring it back, minimised or not.
+// Auto-login connects at start. The window manager's close hides the window; the Settings entry
+// and the tray icon's click (no other activation) bring it back, minimised or not.
 void tst_MainDialog::autoLoginAndTray()
 {
     QVPNClientSettings::setCredentials("demo", "demo");
@@ -289,10 +286,8 @@ void tst_MainDialog::autoLoginAndTray()
     QCOMPARE(desktop.receivedTypes().count(AbortRequest), 0);
 }
 
-// Enter in the user name field logs in (the minimise button is no default button). The focus
-// outline follows Tab, the mouse takes it away; Space switches a check box. The title's logo
-// leads back to the login page when disconnected only; the field icons focus their fields, the
-// check boxes switch their options, Feedback opens the site.
+// Enter logs in; the focus outline follows Tab, the mouse takes it away. The title's logo leads
+// back to the login page when disconnected only; Feedback opens the site.
 void tst_MainDialog::keysTitleAndFeedback()
 {
     QVPNClientSettings::setCredentials("demo", "demo");
@@ -370,7 +365,6 @@ void tst_MainDialog::chrome()
     for (const auto &[pressed, button, drags] : presses) {
         window->move(100, 120);
         QTRY_COMPARE(window->pos(), QPoint(100, 120));
-        // Each position is taken where the window stands then.
         QWidget *target = pressed ? desktop.widget<QWidget>(pressed) : window;
         const QPoint start = target->mapToGlobal(QPoint(3, 3));
         QTest::mousePress(handle, button, {}, at(start));
