@@ -140,10 +140,8 @@ private slots:
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QColor(128, 128, 128));
         painter.setFont(font);
-        for (const auto &[at, text] : texts)
-            painter.drawText(at, text);
-        painter.end();
         for (const auto &[at, text] : texts) {
+            painter.drawText(at, text);
             const QRect area = QFontMetrics(font).boundingRect(text).translated(at)
                                + QMargins(2, 2, 2, 2);
             QCOMPARE(image.copy(area), expected.copy(area));
