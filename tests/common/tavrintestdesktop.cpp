@@ -14,7 +14,7 @@ TavrinTestDesktop::TavrinTestDesktop(const QStringList &simArguments)
 {
     connect(&m_user, &QTimer::timeout, this, &TavrinTestDesktop::closeBox);
     m_user.start(20);
-    logLines.clear();
+    logLines.clear(); // no sink is set yet: no lock needed
     setSimLogSink([](const QString &line) {
         QMutexLocker locker(&logMutex);
         logLines.append(line);
