@@ -2,13 +2,6 @@
 
 #include "service/tavrincredentials.h"
 
-#include <QtCore/qstandardpaths.h>
-
-QString toolPath(const char *name)
-{
-    return QStandardPaths::findExecutable(QString::fromLatin1(name));
-}
-
 QString missingTool(const QStringList &names)
 {
     for (const QString &name : names) {
@@ -28,23 +21,15 @@ bool runTool(const char *name, const QStringList &arguments, QByteArray *output)
     return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-bool waitForExit(QProcess *process)
-{
-    return process->state() == QProcess::NotRunning || process->waitForFinished(LongPatience);
-}
-
 QByteArray waitForLine(QProcess *process, const QByteArray &prefix, int count)
 {
-    QByteArray found;
+    QByteArray line;
     const auto seen = [&] {
-        while (found.isEmpty() && process->canReadLine()) {
-            const QByteArray line = process->readLine();
-            if (line.startsWith(prefix) && --count == 0)
-                found = line;
-        }
-        return !found.isEmpty();
+        while (count > 0 && process->canReadLine())
+            count -= (line = process->readLine()).startsWith(prefix);
+        return count == 0;
     };
-    return QTest::qWaitFor(seen, LongPatience) ? found : QByteArray();
+    return waitUntil(seen, LongPatience) ? line : QByteArray();
 }
 
 ProgramRun::ProgramRun()
@@ -53,31 +38,26 @@ ProgramRun::ProgramRun()
         m_environment.insert(name, path);
     m_environment.insert("QT_QPA_PLATFORM", "xcb");
     m_environment.insert("QT_XCB_GL_INTEGRATION", "none");
-    // libxkbcommon-x11 hands strndup() names that end at the given length without a NUL, which
-    // strict string checks of a sanitizer build take for an overflow.
+    // libxkbcommon-x11 hands strndup() names without a NUL, which strict checks take for overflow.
     if (m_environment.contains("ASAN_OPTIONS"))
         m_environment.insert("ASAN_OPTIONS",
                              m_environment.value("ASAN_OPTIONS") + ":strict_string_checks=0");
-    // Nothing of the user's desktop session may leak into the run.
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "QT_QPA_PLATFORMTHEME",
                              "SESSION_MANAGER", "TAVRIN_API_HOST", "TAVRIN_SITE_HOST"})
         m_environment.remove(QString::fromLatin1(name));
-    // Without an address, D-Bus would fork a bus launcher from the client's D-Bus thread; a bus
-    // nobody serves fails at once, until startSessionBus() gives the run one.
+    // Without an address D-Bus would fork a bus launcher; a bus nobody serves fails at once.
     m_environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tavrin-test-no-bus");
 }
 
 ProgramRun::~ProgramRun()
 {
-    // Newest first: the client before the tray host, the tray host before the X server.
     m_sim.stop();
-    for (int i = m_processes.size() - 1; i >= 0; --i) {
-        QProcess *process = m_processes.at(i);
+    while (!m_processes.isEmpty()) { // newest first: the client before its X server
+        const std::unique_ptr<QProcess> process(m_processes.takeLast());
         process->terminate();
         if (!process->waitForFinished(10000))
             process->kill();
         process->waitForFinished(10000);
-        delete process;
     }
 }
 
@@ -121,23 +101,12 @@ QString ProgramRun::setUp(bool trayHost, bool sim, const QStringList &simArgumen
     return error;
 }
 
-// The first line of output a process gives once it is ready, empty when none came.
-static QString firstLine(QProcess *process)
-{
-    return QTest::qWaitFor([process] { return process->canReadLine(); }, LongPatience)
-                   ? QString::fromLatin1(process->readLine().trimmed())
-                   : QString();
-}
-
 QString ProgramRun::startX(bool windowManager)
 {
-    // Xvfb picks a free display and writes its number once it is ready; -noreset keeps it up
-    // when its first client goes; -br gives a black root window.
-    const QString display = firstLine(
-            start(toolPath("Xvfb"),
-                  QString("-displayfd 1 -noreset -nolisten tcp -screen 0 %1x24 -br")
-                          .arg(m_screenSize)
-                          .split(' ')));
+    // -noreset keeps it up when its first client goes; -br gives a black root window.
+    const QString options = "-displayfd 1 -noreset -nolisten tcp -screen 0 %1x24 -br";
+    QProcess *xvfb = start(toolPath("Xvfb"), options.arg(m_screenSize).split(' '));
+    const QString display = QString::fromLatin1(waitForLine(xvfb, "").trimmed());
     if (display.isEmpty())
         return "Xvfb did not report a display";
     m_environment.insert("DISPLAY", ':' + display);
@@ -147,7 +116,7 @@ QString ProgramRun::startX(bool windowManager)
     const auto managed = [this] {
         return tool("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id");
     };
-    return QTest::qWaitFor(managed, LongPatience) ? QString() : "openbox did not come up";
+    return waitUntil(managed, LongPatience) ? QString() : "openbox did not come up";
 }
 
 QString ProgramRun::startTrayHost()
@@ -162,10 +131,10 @@ QString ProgramRun::startTrayHost()
 QString ProgramRun::startSim(const QStringList &simArguments)
 {
     m_sim.process()->setProcessEnvironment(m_environment);
-    if (!m_sim.start(TavrinTestEnvironment::simProgram(), simArguments, LongPatience))
-        return m_sim.errorString();
+    const bool started = m_sim.start(TavrinTestEnvironment::simProgram(), simArguments,
+                                     LongPatience);
     m_environment.insert("TAVRIN_API_HOST", m_sim.apiHost());
-    return QString();
+    return started ? QString() : m_sim.errorString();
 }
 
 QString ProgramRun::startWayland()
@@ -174,35 +143,33 @@ QString ProgramRun::startWayland()
     start(toolPath("weston"),
           {"--backend=headless-backend.so", "--socket=" + socket, "--idle-time=0", "--no-config"});
     const QString path = m_environment.value("XDG_RUNTIME_DIR") + '/' + socket;
-    if (!QTest::qWaitFor([&path] { return QFile::exists(path); }, LongPatience))
-        return "weston did not come up";
     m_environment.insert("WAYLAND_DISPLAY", socket);
     m_environment.insert("QT_QPA_PLATFORM", "wayland");
-    return QString();
+    return waitUntil([&path] { return QFile::exists(path); }, LongPatience)
+                   ? QString()
+                   : "weston did not come up";
 }
 
 QString ProgramRun::startSessionBus()
 {
-    const QString address = firstLine(
-            start(toolPath("dbus-daemon"),
-                  {"--session", "--nofork", "--nosyslog",
-                   "--address=unix:path=" + m_root.path() + "/run/bus", "--print-address=1"}));
-    if (address.isEmpty())
-        return "dbus-daemon did not start";
+    QProcess *bus = start(toolPath("dbus-daemon"),
+                          {"--session", "--nofork", "--nosyslog",
+                           "--address=unix:path=" + m_root.path() + "/run/bus",
+                           "--print-address=1"});
+    const QString address = QString::fromLatin1(waitForLine(bus, "").trimmed());
     m_environment.insert("DBUS_SESSION_BUS_ADDRESS", address);
-    return QString();
+    return address.isEmpty() ? "dbus-daemon did not start" : QString();
 }
 
 QString ProgramRun::startWatcher(const QStringList &arguments, QProcess **watcher)
 {
     *watcher = start(TavrinTestEnvironment::sourceDir() + "/tools/statusnotifierwatcher.py",
                      arguments);
-    // With a host on the bus the client's tray is Qt's own item there, whose menu entries Qt
-    // never frees: a sanitizer build leaves the leak check out for the programs started next.
+    // With a host, the tray is Qt's own item, whose menu entries Qt never frees.
     if (!arguments.contains("--no-host") && m_environment.contains("ASAN_OPTIONS"))
         m_environment.insert("ASAN_OPTIONS",
                              m_environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
-    if (firstLine(*watcher) != "READY")
+    if (waitForLine(*watcher, "").trimmed() != "READY")
         return "the StatusNotifierWatcher did not start: "
                + QString::fromLocal8Bit((*watcher)->readAllStandardError());
     return QString();
@@ -210,15 +177,13 @@ QString ProgramRun::startWatcher(const QStringList &arguments, QProcess **watche
 
 QByteArray ProgramRun::tool(const char *name, const QStringList &arguments, int *exitCode)
 {
-    QString program = toolPath(name);
-    if (program.isEmpty())
-        program = TavrinTestEnvironment::buildDir() + "/tools/" + QLatin1String(name);
+    const QString installed = toolPath(name);
     QProcess process;
     process.setProcessEnvironment(m_environment);
-    process.start(program, arguments);
+    process.start(installed.isEmpty() ? TavrinTestEnvironment::buildDir() + "/tools/" + name
+                                      : installed,
+                  arguments);
     const bool finished = process.waitForFinished(LongPatience);
-    if (!finished)
-        process.kill();
     if (exitCode)
         *exitCode = finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode()
                                                                              : -1;
@@ -232,37 +197,26 @@ bool ProgramRun::xdotool(const QStringList &arguments)
     return exitCode == 0;
 }
 
-bool ProgramRun::click(const QPoint &at, int button)
-{
-    return xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click",
-                    QString::number(button)});
-}
-
 QStringList ProgramRun::windows(const QString &title, const QString &pid)
 {
     const QStringList how = pid.isEmpty() ? QStringList{"--name", title}
                                           : QStringList{"--pid", pid};
-    return QString::fromLatin1(tool("xdotool", QStringList{"search", "--onlyvisible"} + how))
-            .split('\n', Qt::SkipEmptyParts);
+    const QByteArray found = tool("xdotool", QStringList{"search", "--onlyvisible"} + how);
+    return QString::fromLatin1(found).split('\n', Qt::SkipEmptyParts);
 }
 
 QString ProgramRun::waitForWindow(const QString &title)
 {
     QString found;
-    return QTest::qWaitFor([&] { return !(found = windows(title).value(0)).isEmpty(); },
-                           LongPatience)
-                   ? found
-                   : QString();
+    const auto shown = [&] { return !(found = windows(title).value(0)).isEmpty(); };
+    return waitUntil(shown, LongPatience) ? found : QString();
 }
 
 QRect ProgramRun::geometry(const QString &window)
 {
     const QString info = QString::fromLatin1(tool("xwininfo", {"-id", window}));
     const auto value = [&info](const char *label) {
-        return QRegularExpression(QLatin1String(label) + ":\\s+(-?\\d+)")
-                .match(info)
-                .captured(1)
-                .toInt();
+        return QRegularExpression(label + QString(":\\s+(-?\\d+)")).match(info).captured(1).toInt();
     };
     return QRect(value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"),
                  value("Height"));
@@ -270,7 +224,9 @@ QRect ProgramRun::geometry(const QString &window)
 
 QImage ProgramRun::screenshot(const QString &name)
 {
-    const QString path = TavrinTestEnvironment::artifactDir() + "/program-" + name + ".png";
+    const QString folder = TavrinTestEnvironment::buildDir() + "/test-artifacts";
+    const QString path = folder + "/program-" + name + ".png";
+    QDir().mkpath(folder); // for a person to look at
     tool("import", {"-window", "root", path});
     return QImage(path);
 }
@@ -286,5 +242,5 @@ QRgb ProgramRun::pixel(const QPoint &at)
 bool ProgramRun::waitForSimLog(const QString &pattern, int count)
 {
     const QRegularExpression expression(pattern);
-    return QTest::qWaitFor([&] { return m_sim.countLines(expression) >= count; }, LongPatience);
+    return waitUntil([&] { return m_sim.countLines(expression) >= count; }, LongPatience);
 }

@@ -1,10 +1,10 @@
-#ifndef TAVRINTESTBUS_UNIX_H
-#define TAVRINTESTBUS_UNIX_H
+#pragma once
 
-#include <QtCore/qvariant.h>
-#include <QtDBus/qdbusconnection.h>
+#include "tavrintestenvironment.h"
 
-// The test's own connection to a D-Bus bus, by name, and calls on it; disconnected with it.
+#include <QtDBus/QtDBus>
+
+// The test's own connection to a D-Bus bus, by name; disconnected with it.
 class TavrinTestBus
 {
 public:
@@ -14,12 +14,20 @@ public:
     ~TavrinTestBus() { QDBusConnection::disconnectFromBus(m_bus.name()); }
 
     QVariantList call(const QString &service, const QString &path, const QString &interface,
-                      const QString &method, const QVariantList &arguments = {});
+                      const QString &method, const QVariantList &arguments = {})
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+        message.setArguments(arguments);
+        return m_bus.call(message, QDBus::Block, LongPatience).arguments();
+    }
     QVariant property(const QString &service, const QString &path, const QString &interface,
-                      const char *name);
+                      const char *name)
+    {
+        const QString properties = "org.freedesktop.DBus.Properties";
+        const QVariant value = call(service, path, properties, "Get", {interface, name}).value(0);
+        return value.value<QDBusVariant>().variant();
+    }
 
 private:
     QDBusConnection m_bus;
 };
-
-#endif // TAVRINTESTBUS_UNIX_H

@@ -6,22 +6,15 @@
 #include "sim/tavrinsimlog.h"
 #include "widgets/qvpnbandwidthwidget.h"
 
-#include <QtCore/qmutex.h>
-#include <QtCore/qregularexpression.h>
-#include <QtTest/qtest.h>
-#include <QtWidgets/qabstractbutton.h>
-#include <QtWidgets/qapplication.h>
-
 static QMutex logMutex;
 static QStringList logLines;
 
 TavrinTestDesktop::TavrinTestDesktop(const QStringList &simArguments)
     : m_simArguments(simArguments)
 {
-    m_user.setInterval(20);
     connect(&m_user, &QTimer::timeout, this, &TavrinTestDesktop::closeBox);
-    m_user.start();
-    clearLog();
+    m_user.start(20);
+    logLines.clear(); // no sink is set yet: no lock needed
     setSimLogSink([](const QString &line) {
         QMutexLocker locker(&logMutex);
         logLines.append(line);
@@ -49,11 +42,10 @@ void TavrinTestDesktop::setServerList(const QByteArray &json)
 
 bool TavrinTestDesktop::start(bool withService)
 {
+    const QString fast = "sim --connect-delay 0 --disconnect-delay 0 --retry-delay 0 --port 0";
     QTavrinSimOptions options;
-    const QStringList fast{"--connect-delay", "0", "--disconnect-delay", "0", "--retry-delay", "0",
-                           "--port",          "0"};
     QString errorText;
-    if (!parseSimOptions(QStringList{"sim"} + fast + m_simArguments, &options, &errorText))
+    if (!parseSimOptions(fast.split(' ') + m_simArguments, &options, &errorText))
         return false;
     if (!withService)
         options.socketName = QStringLiteral("Nobody listens for Tavrin here");
@@ -81,8 +73,7 @@ void TavrinTestDesktop::send(const QByteArray &bytes)
         session->send(bytes);
 }
 
-// The barrier: a sample of type 0 (handed on as it is) with a value of its own, which the
-// graph's description shows once the window has handled everything sent before it.
+// The barrier: a sample of type 0 whose value the graph's description shows once handled.
 bool TavrinTestDesktop::deliver(const QByteArray &bytes)
 {
     auto *graph = widget<QVPNBandwidthWidget>("bandwidth_widget");
@@ -94,14 +85,9 @@ bool TavrinTestDesktop::deliver(const QByteArray &bytes)
 
 QList<QByteArray> TavrinTestDesktop::received() const
 {
-    static const QRegularExpression frame(
-            QStringLiteral("^SVC RECV session=\\d+ type=\\d+ len=\\d+ (.*)$"));
-    QList<QByteArray> frames;
-    for (const QString &line : log()) {
-        const QRegularExpressionMatch match = frame.match(line);
-        if (match.hasMatch())
-            frames.append(QByteArray::fromHex(match.captured(1).toLatin1()));
-    }
+    QList<QByteArray> frames; // "SVC RECV session=1 type=2 len=3 <hex>"
+    for (const QString &line : log().filter(QRegularExpression("^SVC RECV session=")))
+        frames.append(QByteArray::fromHex(line.section(' ', 5).toLatin1()));
     return frames;
 }
 
@@ -130,14 +116,7 @@ bool TavrinTestDesktop::waitForLog(const QString &pattern, int count) const
     return waitUntil([&] { return log().filter(expression).size() >= count; });
 }
 
-void TavrinTestDesktop::clearLog()
-{
-    QMutexLocker locker(&logMutex);
-    logLines.clear();
-}
-
-// Plays the person in front of the screen: a modal message box is read and closed with OK. It
-// looks from a timer, which also runs inside the box's own event loop.
+// The user, from a timer, which also runs in the box's own event loop.
 void TavrinTestDesktop::closeBox()
 {
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());

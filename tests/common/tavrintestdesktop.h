@@ -1,20 +1,14 @@
-#ifndef TAVRINTESTDESKTOP_H
-#define TAVRINTESTDESKTOP_H
+#pragma once
 
 #include "sim/qtavrinsim.h"
 #include "tavrintestenvironment.h"
 #include "ui/qmaindialog.h"
 
-#include <QtCore/qpointer.h>
-#include <QtCore/qtemporaryfile.h>
-#include <QtGui/qevent.h>
-#include <QtWidgets/qmessagebox.h>
+#include <QtWidgets/QtWidgets>
 
 #include <memory>
 
-// Everything around a main window in an in-process test: the stand-in service and web API
-// (tavrin-sim's own classes, on the test's TMPDIR and a free loopback port), a user who closes
-// every message box with OK, and the window itself.
+// A main window with tavrin-sim's classes as its peers, and a user who answers boxes with OK.
 class TavrinTestDesktop : public QObject
 {
     Q_OBJECT
@@ -22,23 +16,16 @@ class TavrinTestDesktop : public QObject
 public:
     struct Box
     {
-        QString title;
-        QString text;
+        QString title, text;
         QMessageBox::Icon icon;
         QRect geometry;
     };
 
-    // The stand-in runs with tavrin-sim's options, given as on its command line; its timings
-    // are short unless the arguments set them. The user starts watching for boxes at once.
     explicit TavrinTestDesktop(const QStringList &simArguments = {});
     ~TavrinTestDesktop() override;
 
-    // Serves this text as the server list instead of the stand-in's built-in one.
-    void setServerList(const QByteArray &json);
-    // Starts the stand-in; without a service nothing listens on the socket "Tavrin".
+    void setServerList(const QByteArray &json); // in place of the built-in list
     bool start(bool withService = true);
-    // Builds the window as start-up does (frameless), shows it when asked and waits until the
-    // service has seen the client. Null when that fails.
     QMainDialog *openWindow(bool show = true);
     QMainDialog *window() const { return m_window.get(); }
     template<class T>
@@ -48,28 +35,22 @@ public:
     }
     QTavrinTray *tray() const { return m_window ? m_window->findChild<QTavrinTray *>() : nullptr; }
     static void resetSettings();
-    // Ends a timer's wait at once, as its expiry would.
-    static void expire(QTimer *timer)
+    static void expire(QTimer *timer) // as its expiry would
     {
         QTimerEvent event(timer->timerId());
         QCoreApplication::sendEvent(timer, &event);
     }
 
-    // The service side: bytes to the window as they are; the same followed by a barrier that
-    // returns once the window has handled them; the request frames the service received.
     void send(const QByteArray &bytes);
-    bool deliver(const QByteArray &bytes);
-    QList<QByteArray> received() const;
+    bool deliver(const QByteArray &bytes); // and waits until the window has handled them
+    QList<QByteArray> received() const;    // the request frames, from the log
     QList<int> receivedTypes() const;
     bool waitForReceived(int count) const;
-    // The stand-in's log lines (without time stamps) since the last clear.
-    QStringList log() const;
+    QStringList log() const; // without time stamps
     bool waitForLog(const QString &pattern, int count = 1) const;
-    void clearLog();
     QTavrinSim *sim() { return m_sim.get(); }
 
-    // The message boxes the user saw, in order; while held, they stay open.
-    QList<Box> boxes() const { return m_boxes; }
+    QList<Box> boxes() const { return m_boxes; } // in order; held boxes stay open
     void holdBoxes(bool hold) { m_holdBoxes = hold; }
 
 private:
@@ -84,5 +65,3 @@ private:
     QList<Box> m_boxes;
     quint32 m_barrier = 0;
 };
-
-#endif // TAVRINTESTDESKTOP_H

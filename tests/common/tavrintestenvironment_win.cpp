@@ -1,8 +1,5 @@
 #include "tavrintestenvironment.h"
 
-#include <QtCore/qdir.h>
-#include <QtCore/quuid.h>
-
 #include <qt_windows.h>
 
 // The key that stands in for HKEY_CURRENT_USER while the test runs.

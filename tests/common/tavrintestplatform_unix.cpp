@@ -3,9 +3,6 @@
 #include "ping/qicmpsocket_unix.h"
 #include "tavrintestenvironment.h"
 
-#include <QtCore/QtCore>
-#include <QtNetwork/QtNetwork>
-
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -33,8 +30,8 @@ QString TavrinTestPlatform::systemEchoUnavailable()
 {
     if (QIcmpSocket().isValid())
         return QString();
-    return QStringLiteral("No ICMP socket here: net.ipv4.ping_group_range leaves out this group, "
-                          "and no raw socket without root or CAP_NET_RAW.");
+    return "No ICMP socket here: net.ipv4.ping_group_range leaves out this group, and no raw "
+           "socket without root or CAP_NET_RAW.";
 }
 
 QString TavrinTestPlatform::listenAsAnotherUser(QLocalServer *server, QString *skip)
@@ -43,8 +40,7 @@ QString TavrinTestPlatform::listenAsAnotherUser(QLocalServer *server, QString *s
         *skip = QStringLiteral("only root can listen as another user");
         return QString();
     }
-    // The peer of a connection to a listening socket is whoever last called listen() on it: a
-    // child that has become nobody (65534).
+    // The peer of a connection is whoever last called listen(): a child that has become nobody.
     const pid_t child = ::fork();
     if (child == 0) // only async-signal-safe calls in the child of a threaded process
         ::_exit(::setuid(65534) || ::listen(int(server->socketDescriptor()), 4));
@@ -54,25 +50,20 @@ QString TavrinTestPlatform::listenAsAnotherUser(QLocalServer *server, QString *s
     return QStringLiteral("user 65534");
 }
 
-static QString config(const char *path)
+static QString config(const char *path = "/Tavrin/Tavrin.conf")
 {
     return TavrinTestEnvironment::instance()->configHome() + QLatin1String(path);
 }
 
-// The permission bits of a file or folder, -1 when it is missing.
-static int mode(const QString &path)
+static int mode(const QString &path) // -1 when missing
 {
     struct stat info;
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
 }
 
-static const char storeFile[] = "/Tavrin/Tavrin.conf";
-
 QStringList TavrinTestPlatform::storedSettings()
 {
-    if (!QFile::exists(config(storeFile)))
-        return {};
-    const QSettings file(config(storeFile), QSettings::IniFormat);
+    const QSettings file(config(), QSettings::IniFormat);
     QStringList stored;
     for (const QString &key : file.allKeys())
         stored << key + '=' + file.value(key).toString();
@@ -89,14 +80,13 @@ void TavrinTestPlatform::clearSettings()
 
 QString TavrinTestPlatform::storeAccessProblem()
 {
-    const int file = mode(config(storeFile)), folder = mode(config("/Tavrin"));
-    if (file == 0600 && folder == 0700)
-        return QString();
-    return QStringLiteral("file %1, folder %2").arg(file, 0, 8).arg(folder, 0, 8);
+    const int file = mode(config()), folder = mode(config("/Tavrin"));
+    return file == 0600 && folder == 0700
+                   ? QString()
+                   : QStringLiteral("file %1, folder %2").arg(file, 0, 8).arg(folder, 0, 8);
 }
 
 bool TavrinTestPlatform::openStoreToOthers()
 {
-    return QFile::setPermissions(config(storeFile),
-                                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    return QFile::setPermissions(config(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
 }

@@ -2,12 +2,6 @@
 
 #include "tavrintestenvironment.h"
 
-#include <QtCore/qlocale.h>
-#include <QtCore/qprocess.h>
-#include <QtCore/qregularexpression.h>
-#include <QtCore/qsettings.h>
-#include <QtNetwork/qlocalsocket.h>
-
 #include <qt_windows.h>
 
 bool TavrinTestPlatform::allTaken(QLocalSocket *socket)
@@ -51,8 +45,7 @@ QStringList TavrinTestPlatform::storedSettings()
 QStringList TavrinTestPlatform::registryValues(const QString &key)
 {
     QProcess reg;
-    reg.start(QStringLiteral("reg"),
-              {QStringLiteral("query"), TavrinTestEnvironment::registryRoot() + '\\' + key});
+    reg.start(QStringLiteral("reg"), {"query", TavrinTestEnvironment::registryRoot() + '\\' + key});
     if (!reg.waitForFinished(LongPatience) || reg.exitCode() != 0)
         return {};
     QStringList stored;
@@ -74,10 +67,9 @@ QStringList TavrinTestPlatform::registryValues(const QString &key)
 
 void TavrinTestPlatform::clearSettings()
 {
-    QSettings(QStringLiteral("HKEY_CURRENT_USER\\Software"), QSettings::NativeFormat)
-            .remove(QStringLiteral("Tavrin"));
-    QSettings(QStringLiteral(
-                      "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"),
+    const QString software = QStringLiteral("HKEY_CURRENT_USER\\Software");
+    QSettings(software, QSettings::NativeFormat).remove(QStringLiteral("Tavrin"));
+    QSettings(software + QStringLiteral("\\Microsoft\\Windows\\CurrentVersion\\Run"),
               QSettings::NativeFormat)
             .remove(QStringLiteral("Tavrin Client"));
 }

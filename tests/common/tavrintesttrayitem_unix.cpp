@@ -1,6 +1,5 @@
 #include "tavrintesttrayitem_unix.h"
 
-#include <QtDBus/QtDBus>
 #include <QtGui/QtGui>
 
 TavrinTestTrayItem::TavrinTestTrayItem(const QString &address, const QByteArray &watcherLine)
@@ -49,24 +48,21 @@ QMap<int, QByteArray> TavrinTestTrayItem::iconImages(const QDBusArgument &images
 
 QByteArray TavrinTestTrayItem::itemImage(const QString &file, int size)
 {
-    const QImage image = QIcon(file).pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
-    QByteArray data;
-    for (int i = 0; i < image.width() * image.height(); ++i) {
-        const QRgb pixel = image.pixel(i % image.width(), i / image.width());
-        data += QByteArray(1, char(qAlpha(pixel))) + char(qRed(pixel)) + char(qGreen(pixel))
-                + char(qBlue(pixel));
-    }
-    return data;
+    QImage image = QIcon(file).pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
+    auto *pixels = reinterpret_cast<QRgb *>(image.bits());
+    for (int i = 0; i < image.width() * image.height(); ++i)
+        pixels[i] = qToBigEndian(pixels[i]);
+    return QByteArray(reinterpret_cast<const char *>(image.constBits()), int(image.sizeInBytes()));
 }
 
 QStringList TavrinTestTrayItem::menu(const QString &click)
 {
     const QString path = property("Menu").value<QDBusObjectPath>().path();
-    const QString interface = "com.canonical.dbusmenu";
-    const QDBusArgument layout = call(m_service, path, interface, "GetLayout",
-                                      {0, -1, QStringList()})
-                                         .value(1)
-                                         .value<QDBusArgument>();
+    const auto menuCall = [&](const char *method, const QVariantList &arguments) {
+        return call(m_service, path, "com.canonical.dbusmenu", method, arguments);
+    };
+    const QDBusArgument layout
+            = menuCall("GetLayout", {0, -1, QStringList()}).value(1).value<QDBusArgument>();
     QStringList entries;
     int id = 0;
     QVariantMap properties;
@@ -80,8 +76,7 @@ QStringList TavrinTestTrayItem::menu(const QString &click)
         entry.endStructure();
         const QString label = properties.value("label").toString();
         if (label == click)
-            call(m_service, path, interface, "Event",
-                 {id, "clicked", QVariant::fromValue(QDBusVariant(0)), 0u});
+            menuCall("Event", {id, "clicked", QVariant::fromValue(QDBusVariant(0)), 0u});
         entries << label + (properties.value("enabled", true).toBool() ? "" : " (off)");
     }
     return entries;
