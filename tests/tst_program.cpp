@@ -1,7 +1,5 @@
-// Whole-program tests: the real tavrin-client, started from a working folder with its Fonts, on
-// its own Xvfb display with a tray host (trayer), where wanted a window manager (openbox), and
-// the real tavrin-sim. Input goes through the X server (xdotool). Screenshots are kept in the
-// test artifact folder.
+// The real tavrin-client and tavrin-sim on an Xvfb display with a tray host (trayer), where
+// wanted a window manager (openbox); input through the X server (xdotool).
 
 #include "programrun.h"
 
@@ -10,41 +8,42 @@
 namespace {
 
 const QString mainWindow = QStringLiteral("^Tavrin Client$");
-const QPoint trayIcon(1024 - 12, 12); // trayer sits in the top right corner
 const QStringList fastSim{"--connect-delay", "0", "--disconnect-delay", "0"};
 
-// Whether the image shows somewhere in the area of the screenshot, drawn over the background,
-// pixel for pixel within rounding (the single-size image enlarged differs by far more).
+// Whether the image shows somewhere in the area, drawn over white, pixel for pixel within
+// rounding (the single-size image enlarged differs by far more).
 bool showsImage(const QImage &shot, const QRect &area, const QImage &image)
 {
     QImage expected(image.size(), QImage::Format_RGB32);
     expected.fill(Qt::white);
-    QPainter(&expected).drawImage(expected.rect(), image);
+    QPainter(&expected).drawImage(expected.rect(), image); // at its pixel size, whatever its ratio
     const QImage screen = shot.convertToFormat(QImage::Format_RGB32);
-    const auto near = [](QRgb a, QRgb b) {
+    const int w = image.width(), count = w * image.height();
+    const auto same = [&](int x, int y, int i) {
+        i = (i + count / 2 + w / 2) % count; // from the middle, where an icon is not background
+        const QRgb a = screen.pixel(x + i % w, y + i / w), b = expected.pixel(i % w, i / w);
         return qAbs(qRed(a) - qRed(b)) <= 8 && qAbs(qGreen(a) - qGreen(b)) <= 8
                && qAbs(qBlue(a) - qBlue(b)) <= 8;
     };
-    // The pixel of the image the least like the background tells the candidates apart.
-    QPoint anchor;
-    for (int i = 0, most = -1; i < image.width() * image.height(); ++i) {
-        const QPoint at(i % image.width(), i / image.width());
-        if (255 - qGray(expected.pixel(at)) > most)
-            most = 255 - qGray(expected.pixel(at)), anchor = at;
-    }
-    const QRect places = area.intersected(screen.rect())
-                                 .adjusted(0, 0, 1 - image.width(), 1 - image.height());
+    const QRect places = area.intersected(screen.rect()).adjusted(0, 0, 1 - w, 1 - image.height());
     for (int y = places.top(); y <= places.bottom(); ++y) {
         for (int x = places.left(); x <= places.right(); ++x) {
-            bool same = near(screen.pixel(x + anchor.x(), y + anchor.y()), expected.pixel(anchor));
-            for (int i = 0; same && i < image.width() * image.height(); ++i)
-                same = near(screen.pixel(x + i % image.width(), y + i / image.width()),
-                            expected.pixel(i % image.width(), i / image.width()));
-            if (same)
+            int i = 0;
+            while (i < count && same(x, y, i))
+                ++i;
+            if (i == count)
                 return true;
         }
     }
     return false;
+}
+
+// Whether the program's windows beyond its first ones (a popup, the tray menu) open or close.
+bool popup(ProgramRun &run, QProcess *client, int windows, bool open)
+{
+    const QString pid = QString::number(client->processId());
+    return QTest::qWaitFor([&] { return (run.windows(QString(), pid).size() > windows) == open; },
+                           LongPatience);
 }
 
 } // namespace
@@ -70,77 +69,61 @@ void tst_Program::initTestCase()
             {"Xvfb", "trayer", "openbox", "xdotool", "xwininfo", "xprop", "import"});
     if (!missing.isEmpty())
         QSKIP(qPrintable(missing));
-    QVERIFY2(!TavrinTestEnvironment::clientProgram().isEmpty(), "tavrin-client is not built");
-    QVERIFY2(!TavrinTestEnvironment::simProgram().isEmpty(), "tavrin-sim is not built");
-    QVERIFY2(QFile::exists(TavrinTestEnvironment::buildDir() + "/tools/traywait"),
-             "tools/traywait is not built");
+    QVERIFY(!TavrinTestEnvironment::clientProgram().isEmpty()
+            && !TavrinTestEnvironment::simProgram().isEmpty()
+            && QFile::exists(TavrinTestEnvironment::buildDir() + "/tools/traywait"));
 }
 
-// The start-up's other ends (without a tray: tst_desktop) on one display: a damaged font, no
-// service, a service that closes the link.
+// The start-up's other ends (without a tray: tst_desktop), on one display.
 void tst_Program::startupEnds_data()
 {
-    QTest::addColumn<QByteArray>("font");          // the one file of the Fonts folder, if any
-    QTest::addColumn<QStringList>("simArguments"); // empty: no service listens
-    QTest::addColumn<QByteArray>("output");
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("damaged font")
-            << QByteArray(2048, 'Z') << QStringList()
-            << QByteArray("Error registering font b\nError while registering fonts.\n") << 2;
-    // These two end after the "Connection error" box.
-    QTest::newRow("no service") << QByteArray() << QStringList() << QByteArray() << 3;
-    QTest::newRow("service closes the link")
-            << QByteArray() << QStringList{"--close-after-received", "1"} << QByteArray() << 4;
+    QTest::newRow("damaged font") << 2;
+    QTest::newRow("no service") << 3;
+    QTest::newRow("service closes the link") << 4;
 }
 
 void tst_Program::startupEnds()
 {
-    QFETCH(QByteArray, font);
-    QFETCH(QStringList, simArguments);
     QFETCH(int, exitCode);
     if (!m_run) {
         m_run.reset(new ProgramRun);
         VERIFY_SET_UP(m_run->setUp(true, false));
     }
     ProgramRun &run = *m_run;
-    if (!simArguments.isEmpty())
-        VERIFY_SET_UP(run.startSim(simArguments));
+    if (exitCode == 4)
+        VERIFY_SET_UP(run.startSim({"--close-after-received", "1"}));
     QTemporaryDir folder;
     QFile junk(folder.filePath("Fonts/b.ttf"));
-    QVERIFY(font.isEmpty()
+    QVERIFY(exitCode != 2
             || (QDir().mkpath(folder.filePath("Fonts")) && junk.open(QIODevice::WriteOnly)
-                && junk.write(font) == font.size()));
+                && junk.write(QByteArray(2048, 'Z')) == 2048));
     junk.close();
     QProcess *client = run.start(TavrinTestEnvironment::clientProgram(), {},
-                                 font.isEmpty() ? TavrinTestEnvironment::buildDir() : folder.path());
+                                 exitCode == 2 ? folder.path() : TavrinTestEnvironment::buildDir());
     if (exitCode >= 3) {
+        // The box holds the program; without a service it is alone, in the middle of the screen.
         const QString box = run.waitForWindow("^Connection error");
-        QVERIFY2(!box.isEmpty(), "no \"Connection error\" box");
-        // The box holds the program until it is dismissed; without a service the window is
-        // never shown, and the box is in the middle of the screen where it would have opened.
-        QCOMPARE(client->state(), QProcess::Running);
-        if (exitCode == 3) {
-            QVERIFY(run.windows(mainWindow).isEmpty());
-            const QPoint offset = run.geometry(box).center() - QPoint(512, 384);
-            QVERIFY2(offset.manhattanLength() < 100, qPrintable(QString::number(offset.x())));
-        }
-        // There is no window manager: give the box the focus, then press its button.
+        QVERIFY2(!box.isEmpty() && client->state() == QProcess::Running, "no error box");
+        const QPoint offset = run.geometry(box).center() - QPoint(512, 384);
+        QVERIFY(exitCode == 4
+                || (run.windows(mainWindow).isEmpty() && offset.manhattanLength() < 100));
+        // No window manager: give the box the focus, then press its button.
         QVERIFY(run.xdotool({"windowfocus", box}) && run.key("Return"));
     }
     QVERIFY2(waitForExit(client), "tavrin-client did not end");
     QCOMPARE(client->exitStatus(), QProcess::NormalExit);
     QCOMPARE(client->exitCode(), exitCode);
-    QTEST(client->readAllStandardOutput(), "output");
+    QCOMPARE(client->readAllStandardOutput(),
+             QByteArray(exitCode == 2 ? "Error registering font b\nError while registering fonts.\n"
+                                      : ""));
 }
 
-// At twice the scale, with the mouse. The program has one identity, whatever name it is started
-// under: a second start ends at once, leaving the first untouched. An instance that dies leaves
-// its lock behind; the next one takes it over and runs. Its window is twice as large, cut to its
-// rounded shape at that size, and draws its images from their double-size versions, the login
-// page's and the list's (an enlarged single one would not match them). The title bar's close
-// button hides the window to the tray, a click on the tray icon brings it back; a click on the
-// chooser's face connects to the server remembered from the last run. Exit from the tray menu
-// (by its mnemonic) takes the tunnel down first and ends the program.
+// At twice the scale, with the mouse. A second start, under another name, ends at once and
+// leaves the first untouched; the lock of one that died is taken over. The window is twice as
+// large, cut round at that size, and draws the double-size images; the chooser's face connects
+// to the server remembered from the last run. Exit from the tray menu (by its mnemonic) takes
+// the tunnel down and ends it.
 void tst_Program::instancesMouseAndScaleTwo()
 {
     ProgramRun run;
@@ -156,57 +139,43 @@ void tst_Program::instancesMouseAndScaleTwo()
     QVERIFY2(waitForExit(second), "the second instance kept running");
     QCOMPARE(second->exitCode(), 0);
     QCOMPARE(second->readAllStandardOutput(), QByteArray());
-    QCOMPARE(first->state(), QProcess::Running);
-    QCOMPARE(run.windows(mainWindow).size(), 1);
-    QVERIFY(!run.simLog().contains("session=2"));
+    QVERIFY(first->state() == QProcess::Running && run.windows(mainWindow).size() == 1
+            && !run.simLog().contains("session=2"));
     first->kill();
     QVERIFY(waitForExit(first) && run.waitForSimLog("SVC CLIENT session=1 disconnected"));
     QProcess *client = run.start();
     QVERIFY2(run.waitForSimLog("SVC CLIENT session=2 connected"), qPrintable(run.simLog()));
     const QString window = run.waitForWindow(mainWindow);
     QVERIFY2(!window.isEmpty(), "no main window");
-    // Where the window ends up once shown: it is placed after it has been mapped.
-    QImage shot;
+    QImage shot; // where the window ends up: it is placed after it has been mapped
     const QRect screen(0, 0, 1600, 1200);
     WAIT_FOR(showsImage(shot = run.screenshot("scale-2-login"), screen,
                         QImage(":/imgs/login-user@2x.png")));
-    QRect geometry = run.geometry(window);
+    const QRect geometry = run.geometry(window);
     QCOMPARE(geometry.size(), QSize(688, 1090));
     const auto at = [&geometry](int x, int y) { return geometry.topLeft() + 2 * QPoint(x, y); };
-    for (const QPoint &corner : {geometry.topLeft(), geometry.bottomRight()})
-        QCOMPARE(shot.pixel(corner), qRgb(0, 0, 0));
-    const QPoint trayIcon(1600 - 12, 12);
-    QVERIFY(run.click(at(344 - 15, 14)));
-    WAIT_FOR(run.windows(mainWindow).isEmpty());
-    QVERIFY(run.click(trayIcon));
-    QVERIFY2(!run.waitForWindow(mainWindow).isEmpty(), "the tray icon did not show the window");
-    geometry = run.geometry(window); // placed anew
-    // Settings shows the connection page, whose chooser's popup button opens the list once it
-    // is in. Once the tunnel is up, the state strip turns blue.
+    QVERIFY(shot.pixel(geometry.topLeft()) == qRgb(0, 0, 0)
+            && shot.pixel(geometry.bottomRight()) == qRgb(0, 0, 0));
+    // Settings, then the chooser's popup button once the list is in; once up, the strip is blue.
     QVERIFY(run.waitForSimLog("HTTP GET /get_list"));
-    const QString pid = QString::number(client->processId());
-    const int windows = run.windows(QString(), pid).size(); // the window and the tray icon's
-    QVERIFY(run.click(at(250, 440)) && run.click(at(300, 102)));
-    WAIT_FOR(run.windows(QString(), pid).size() > windows);
+    const int windows = run.windows(QString(), QString::number(client->processId())).size();
+    QVERIFY(run.click(at(250, 440)) && run.click(at(300, 102)) && popup(run, client, windows, true));
     WAIT_FOR(showsImage(run.screenshot("scale-2-list"), screen, QImage(":/imgs/flags/FR@2x.png")));
-    QVERIFY(run.key("Escape"));
-    WAIT_FOR(run.windows(QString(), pid).size() == windows);
-    QVERIFY(run.click(at(100, 102)));
+    QVERIFY(run.key("Escape") && popup(run, client, windows, false) && run.click(at(100, 102)));
     QVERIFY2(run.waitForSimLog("connect host=127\\.0\\.0\\.12 "), qPrintable(run.simLog()));
     WAIT_FOR(run.pixel(at(10, 330)) == qRgb(66, 176, 227));
-    // The menu is one more window of the program; it holds the keyboard while open.
-    QVERIFY(run.click(trayIcon, 3));
-    WAIT_FOR(run.windows(QString(), pid).size() > windows);
-    QVERIFY(run.xdotool({"key", "x"}));
+    // The tray menu holds the keyboard while open.
+    QVERIFY(run.click(QPoint(1600 - 12, 12), 3) && popup(run, client, windows, true)
+            && run.xdotool({"key", "x"}));
     QVERIFY2(waitForExit(client), "Exit from the tray menu did not end the program");
     QCOMPARE(client->exitCode(), 0);
     QVERIFY(run.waitForSimLog("state=Disconnected"));
 }
 
-// With keys alone: the user logs in with Enter, disconnects, opens and closes the list, marks a
-// favourite and picks another server in it, connects to it and ends the program without the
-// mouse. Meanwhile Escape, the window manager's close (Alt+F4 under openbox) and a minimise send
-// the window to the tray with the tunnel up, and a click on the tray icon brings it back.
+// With keys alone: log in with Enter, disconnect, open and close the list, mark a favourite and
+// pick another server in it, connect and end the program. Meanwhile Escape, the window manager's
+// close (Alt+F4) and a minimise send the window to the tray with the tunnel up, and a click on
+// the tray icon brings it back.
 void tst_Program::keyboardOnly()
 {
     ProgramRun run;
@@ -220,24 +189,18 @@ void tst_Program::keyboardOnly()
     QVERIFY2(run.waitForSimLog("state=Connected "), qPrintable(run.simLog()));
     QVERIFY(run.key("space")); // the big button has the focus now
     QVERIFY2(run.waitForSimLog("state=Disconnected"), qPrintable(run.simLog()));
-    // Now the chooser has the focus: its list opens; Escape closes the list alone.
-    const QString pid = QString::number(client->processId());
-    const int windows = run.windows(QString(), pid).size();
-    QVERIFY(run.key("space"));
-    WAIT_FOR(run.windows(QString(), pid).size() > windows);
-    QVERIFY(run.key("Escape"));
-    WAIT_FOR(run.windows(QString(), pid).size() == windows);
+    // Now the chooser has it: Space opens its list, Escape closes the list alone.
+    const int windows = run.windows(QString(), QString::number(client->processId())).size();
+    QVERIFY(run.key("space") && popup(run, client, windows, true) && run.key("Escape")
+            && popup(run, client, windows, false));
     QCOMPARE(run.windows(mainWindow).size(), 1);
-    QVERIFY(run.key("space"));
-    WAIT_FOR(run.windows(QString(), pid).size() > windows);
     // The list is in name order: the row after Automatic is Belgium, whose star Space marks.
-    QVERIFY(run.key("Down") && run.key("space") && run.key("Return"));
-    WAIT_FOR(run.windows(QString(), pid).size() == windows); // the list has closed
+    QVERIFY(run.key("space") && popup(run, client, windows, true) && run.key("Down")
+            && run.key("space") && run.key("Return") && popup(run, client, windows, false));
     QVERIFY(run.key("Return"));
     QVERIFY2(run.waitForSimLog("connect host=127\\.0\\.0\\.4 "), qPrintable(run.simLog()));
     QVERIFY(run.waitForSimLog("state=Connected ", 2));
-    // What the window manager made of the window: the next step waits until it is done.
-    const auto wmState = [&] {
+    const auto wmState = [&] { // what the window manager made of the window
         const QByteArray state = run.tool("xprop", {"-id", window, "WM_STATE"});
         return state.contains("Normal") ? "normal" : state.contains("Iconic") ? "iconic" : "gone";
     };
@@ -248,12 +211,8 @@ void tst_Program::keyboardOnly()
         WAIT_FOR(wmState() == QLatin1String(close[0] == 'm' ? "iconic" : "gone"));
         // Right after a key binding openbox may still hold the pointer and swallow a click;
         // a person would click again.
-        for (int attempt = 0; attempt < 20 && wmState() != QLatin1String("normal"); ++attempt) {
-            QVERIFY(run.click(trayIcon));
-            if (QTest::qWaitFor([&] { return wmState() == QLatin1String("normal"); }, 250))
-                break;
-        }
-        QCOMPARE(wmState(), "normal");
+        const auto normal = [&] { return wmState() == QLatin1String("normal"); };
+        WAIT_FOR(normal() || (run.click(QPoint(1024 - 12, 12)) && QTest::qWaitFor(normal, 250)));
     }
     QCOMPARE(run.simLog().count(abort), aborts); // the tunnel stayed up
     // Exit takes the tunnel down first once it is up (while connecting it waits): pressed until
