@@ -23,6 +23,9 @@ cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/TavrinMingw64.c
     -DTAVRIN_WINDOWS_TOOLCHAIN="$toolchain" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}"
 echo "=== build $build"
 cmake --build "$build" -j "$jobs"
+# A window program: started from Explorer or at log-on it opens no console.
+echo "=== window program"
+x86_64-w64-mingw32-objdump -p "$build/app/tavrin-client.exe" | grep -E '^Subsystem\s+0+2\s'
 echo "=== installer"
 (cd "$build" && cpack -G NSIS >/dev/null && ls "$build"/tavrin-client-*-win64.exe)
 

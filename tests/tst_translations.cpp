@@ -1,4 +1,5 @@
-// The program in German: every text the window shows is translated and fits its widget.
+// The program in German: every text the window and its tray menu show is translated, and the
+// window's fit their widgets.
 
 #include "app/tavrinfonts.h"
 #include "app/tavrintranslations.h"
@@ -53,6 +54,8 @@ void tst_Translations::germanWindow()
             text.remove(widget->inherits("QAbstractButton") ? "&" : ""); // a mnemonic's mark
             QVERIFY2(QFontMetrics(widget->font()).horizontalAdvance(text) <= room, qPrintable(text));
         }
+        for (QAction *entry : desktop.tray()->menu()->actions()) // the tray's menu too
+            QVERIFY2(entry->text().isEmpty() || isGerman(entry->text()), qPrintable(entry->text()));
         desktop.tray()->statusAction()->trigger();
         QVERIFY(isGerman(desktop.boxes().value(desktop.boxes().size() - 1).text));
     }

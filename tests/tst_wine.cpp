@@ -15,21 +15,6 @@ QString windowsProgram(const char *path)
     return windowsBuild + '/' + QLatin1String(path);
 }
 
-// The subsystem field of a PE image's optional header: 2 a window program, 3 a console one.
-int peSubsystem(const QString &path)
-{
-    QFile file(path);
-    const QByteArray image = file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
-    const auto word = [&image](int at, int size) {
-        quint32 value = 0;
-        for (int i = size - 1; i >= 0 && at + i < image.size(); --i)
-            value = value << 8 | quint8(image.at(at + i));
-        return value;
-    };
-    const int pe = int(word(0x3c, 4));
-    return image.mid(pe, 4) == QByteArray("PE\0\0", 4) ? int(word(pe + 24 + 68, 2)) : -1;
-}
-
 // Ends every process of the prefix when the run ends (declared after the run and the stand-in,
 // so it goes first).
 struct WineSession
@@ -50,18 +35,14 @@ class tst_Wine : public QObject
 
 private slots:
     void initTestCase();
-    void guiEntryPoint();
-    void startupEnds_data();
-    void startupEnds();
     void loginSecondInstanceAndTrayExit();
 
 private:
     void useWine(ProgramRun *run);
     QString setUp(ProgramRun *run, QTavrinSimProcess *sim, const QStringList &simArguments);
-    QProcess *startClient(ProgramRun *run, const QString &folder = QString())
+    QProcess *startClient(ProgramRun *run)
     {
-        return run->start("wine", {windowsProgram("app/tavrin-client.exe")},
-                          folder.isEmpty() ? windowsBuild : folder);
+        return run->start("wine", {windowsProgram("app/tavrin-client.exe")}, windowsBuild);
     }
 
     QTemporaryDir m_prefix{QDir::tempPath() + "/wine-prefix-XXXXXX"};
@@ -88,13 +69,6 @@ void tst_Wine::initTestCase()
     QCOMPARE(exitCode, 0);
 }
 
-// The program is a window program: started from Explorer or at log-on it opens no console.
-void tst_Wine::guiEntryPoint()
-{
-    QCOMPARE(peSubsystem(windowsProgram("app/tavrin-client.exe")), 2);
-    QCOMPARE(peSubsystem(windowsProgram("sim/tavrin-sim.exe")), 3);
-}
-
 void tst_Wine::useWine(ProgramRun *run)
 {
     QProcessEnvironment &environment = run->environment();
@@ -119,53 +93,12 @@ QString tst_Wine::setUp(ProgramRun *run, QTavrinSimProcess *sim, const QStringLi
     run->tool("wineboot", {}, &exitCode);
     if (exitCode != 0)
         return "wineboot did not start the prefix";
-    if (!sim)
-        return QString();
     sim->process()->setProcessEnvironment(run->environment());
     if (!sim->start("wine", QStringList{windowsProgram("sim/tavrin-sim.exe")} + simArguments,
                     LongPatience))
         return sim->errorString();
     run->environment().insert("TAVRIN_API_HOST", sim->apiHost());
     return QString();
-}
-
-void tst_Wine::startupEnds_data()
-{
-    QTest::addColumn<bool>("damagedFonts");
-    QTest::addColumn<QStringList>("simArguments"); // empty: no service listens
-    QTest::addColumn<int>("exitCode");
-    // Windows always has a notification area: the exit code 1 has no Windows run.
-    QTest::newRow("damaged font") << true << QStringList() << 2;
-    QTest::newRow("no service") << false << QStringList() << 3;
-    QTest::newRow("service closes the link")
-            << false << QStringList{"--close-after-received", "1"} << 4;
-}
-
-void tst_Wine::startupEnds()
-{
-    QFETCH(bool, damagedFonts);
-    QFETCH(QStringList, simArguments);
-    QFETCH(int, exitCode);
-    ProgramRun run;
-    QTavrinSimProcess sim;
-    const QString error = setUp(&run, simArguments.isEmpty() ? nullptr : &sim, simArguments);
-    WineSession wine{&run};
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    QTemporaryDir folder;
-    QFile junk(folder.filePath("Fonts/b.ttf"));
-    QVERIFY(!damagedFonts
-            || (QDir().mkpath(folder.filePath("Fonts")) && junk.open(QIODevice::WriteOnly)
-                && junk.write(QByteArray(2048, 'Z')) == 2048));
-    junk.close();
-    QProcess *client = startClient(&run, damagedFonts ? folder.path() : QString());
-    if (exitCode >= 3) {
-        const QString box = run.waitForWindow("^Connection error");
-        QVERIFY2(!box.isEmpty(), "no \"Connection error\" box");
-        QCOMPARE(client->state(), QProcess::Running);
-        QVERIFY(run.xdotool({"windowactivate", "--sync", box}) && run.key("Return"));
-    }
-    QVERIFY2(waitForExit(client), "tavrin-client.exe did not end");
-    QCOMPARE(client->exitCode(), exitCode);
 }
 
 // A person logs in with the keys, a second start ends at once with 0 and leaves the first
