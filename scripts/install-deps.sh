@@ -28,11 +28,8 @@ PACKAGES=(
     dpkg-dev file appstream
     # real-window tests and the demo: X server, tray host, input and window tools
     xvfb xauth trayer openbox xdotool x11-utils x11-apps libx11-dev imagemagick
-    # modern trays and Wayland: a private session bus, the stand-in watcher (Python GObject),
-    # a headless Wayland compositor and Qt's Wayland platform
-    dbus-daemon dbus-session-bus-common python3-gi gir1.2-glib-2.0 weston qtwayland5
-    # the accessibility bus a screen reader reads the window through
-    at-spi2-core
+    # modern trays: a private session bus and the stand-in watcher (Python GObject)
+    dbus-daemon dbus-session-bus-common python3-gi gir1.2-glib-2.0
 )
 if [ "${1:-}" = "--windows" ]; then
     PACKAGES+=(

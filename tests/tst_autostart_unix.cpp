@@ -51,32 +51,6 @@ private slots:
         QVERIFY(!QVPNClientSettings::isAutoStart() && !QFile::exists(m_entry));
         QVERIFY(QFile::exists(other)); // other programs' entries stay
     }
-
-    // Desktops' start-up tools turn an entry off in place; the box then shows off, and turning
-    // it on again writes a working entry.
-    void autoStartEntryTurnedOff_data()
-    {
-        QTest::addColumn<QByteArray>("lines");
-        QTest::addColumn<bool>("enabled");
-        QTest::newRow("hidden") << QByteArray("Hidden=true\n") << false;
-        QTest::newRow("turned off") << QByteArray("X-GNOME-Autostart-enabled = false\n") << false;
-        QTest::newRow("turned on") << QByteArray("X-GNOME-Autostart-enabled=true\n") << true;
-        QTest::newRow("in another group")
-                << QByteArray("[Desktop Action quit]\nName=Quit\nHidden=true\n") << true;
-    }
-
-    void autoStartEntryTurnedOff()
-    {
-        QFETCH(QByteArray, lines);
-        QVPNClientSettings::setAutoStart(true);
-        QFile file(m_entry);
-        QVERIFY(file.open(QIODevice::Append) && file.write(lines) == lines.size());
-        file.close();
-        QTEST(QVPNClientSettings::isAutoStart(), "enabled");
-        QVPNClientSettings::setAutoStart(true);
-        QVERIFY(QVPNClientSettings::isAutoStart() && !entry().contains("Hidden")
-                && !entry().contains("X-GNOME"));
-    }
 };
 
 TAVRIN_TEST_GUILESS_MAIN(tst_AutoStart)

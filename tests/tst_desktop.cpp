@@ -1,6 +1,5 @@
 // The real program on a desktop session with a private session bus (the stand-in watcher of
-// tools/ in place of a panel): the tray wait at log-on, the notification when no tray comes, and
-// a run on a headless Wayland compositor.
+// tools/ in place of a panel): the tray wait at log-on and the notification when no tray comes.
 
 #include "programrun.h"
 
@@ -11,12 +10,11 @@ class tst_Desktop : public QObject
 private slots:
     void initTestCase()
     {
-        const QString missing = missingTool({"Xvfb", "dbus-daemon", "weston"});
+        const QString missing = missingTool({"Xvfb", "dbus-daemon"});
         if (!missing.isEmpty())
             QSKIP(qPrintable(missing));
     }
     void trayWaitAtLogOn();
-    void wayland();
 };
 
 // Started by hand without a tray, the program ends at once and tells the user through the
@@ -45,26 +43,6 @@ void tst_Desktop::trayWaitAtLogOn()
     QVERIFY2(!run.waitForWindow("^Tavrin Client$").isEmpty(), "no window once the tray came");
     QVERIFY(run.waitForSimLog("SVC CLIENT session=1 connected"));
     QCOMPARE(atLogOn->state(), QProcess::Running);
-}
-
-// On Wayland, with the watcher as its tray: the window maps and auto-login connects.
-void tst_Desktop::wayland()
-{
-    ProgramRun run;
-    QProcess *watcher = nullptr;
-    VERIFY_SET_UP(run.startWayland());
-    VERIFY_SET_UP(run.startSessionBus());
-    VERIFY_SET_UP(run.startWatcher({}, &watcher));
-    VERIFY_SET_UP(run.startSim({"--connect-delay", "0"}));
-    run.storeLogin(true);
-    run.environment().insert("WAYLAND_DEBUG", "client");
-    QProcess *client = run.start();
-    QVERIFY(!waitForLine(watcher, "ITEM ").isEmpty());
-    QVERIFY2(run.waitForSimLog("connect host=127.0.0.12 outcome=success"), qPrintable(run.simLog()));
-    // Mapped: a buffer attached to its surface (after the configure its role asks for).
-    QString protocol;
-    WAIT_FOR((protocol += QString::fromLatin1(client->readAllStandardError()))
-                     .contains(QRegularExpression("wl_surface@\\d+\\.attach\\(wl_buffer@")));
 }
 
 TAVRIN_TEST_MAIN(tst_Desktop)

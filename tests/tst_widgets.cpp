@@ -1,7 +1,5 @@
 // The window's own widgets, driven as a person drives them and checked on what they paint.
 #include "tavrintestenvironment.h"
-#include "widgets/qclicableframe.h"
-#include "widgets/qclickablelabel.h"
 #include "widgets/qvpnbandwidthwidget.h"
 #include "widgets/qvpnservercombobox.h"
 #include "widgets/qvpnservermodel.h"
@@ -49,36 +47,6 @@ private slots:
         const QDir fonts(TavrinTestEnvironment::buildDir() + "/Fonts");
         for (const QString &file : fonts.entryList({"*.ttf"}))
             QVERIFY(QFontDatabase::addApplicationFont(fonts.filePath(file)) >= 0);
-    }
-
-    // The label clicks on a release with no move since the press (a move drags the window, which
-    // gets the press); the frame clicks on the press, kept from the window, and on a double click.
-    void labelAndFrameClicks()
-    {
-        QWidget parent;
-        EventCounter presses(QEvent::MouseButtonPress);
-        parent.installEventFilter(&presses);
-        auto *label = new QClickableLabel(&parent);
-        auto *frame = new QClicableFrame(&parent);
-        frame->move(0, 40);
-        parent.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&parent));
-        QSignalSpy labelClicks(label, &QClickableLabel::clicked);
-        QSignalSpy frameClicks(frame, &QClicableFrame::clicked);
-        QStringList counts; // label clicks, frame clicks at the press and after, parent presses
-        for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
-            QTest::mousePress(label, button, {}, {5, 5});
-            QTest::mouseMove(label, {6, 5});
-            QTest::mouseRelease(label, button, {}, {6, 5});
-            QTest::mouseClick(label, button, {}, {5, 5}); // the next press forgets the move
-            QTest::mousePress(frame, button, {}, {5, 5});
-            const int atPress = frameClicks.count();
-            QTest::mouseRelease(frame, button, {}, {5, 5});
-            QTest::mouseDClick(frame, button, {}, {5, 5});
-            counts << QString::asprintf("%d %d %d %d", int(labelClicks.count()), atPress,
-                                        int(frameClicks.count()), presses.count);
-        }
-        QCOMPARE(counts.join(','), "1 1 3 2,2 4 6 4,3 7 9 6"); // the label's presses only
     }
 
     void bandwidthGraph()

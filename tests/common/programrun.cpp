@@ -137,19 +137,6 @@ QString ProgramRun::startSim(const QStringList &simArguments)
     return started ? QString() : m_sim.errorString();
 }
 
-QString ProgramRun::startWayland()
-{
-    const QString socket = "wayland-tavrin";
-    start(toolPath("weston"),
-          {"--backend=headless-backend.so", "--socket=" + socket, "--idle-time=0", "--no-config"});
-    const QString path = m_environment.value("XDG_RUNTIME_DIR") + '/' + socket;
-    m_environment.insert("WAYLAND_DISPLAY", socket);
-    m_environment.insert("QT_QPA_PLATFORM", "wayland");
-    return waitUntil([&path] { return QFile::exists(path); }, LongPatience)
-                   ? QString()
-                   : "weston did not come up";
-}
-
 QString ProgramRun::startSessionBus()
 {
     QProcess *bus = start(toolPath("dbus-daemon"),

@@ -43,10 +43,8 @@ public:
     QString startX(bool windowManager);
     QString startTrayHost();
     QString startSim(const QStringList &simArguments);
-    QString startWayland(); // a headless compositor in place of the X server
     QString startSessionBus();
     QString startWatcher(const QStringList &arguments, QProcess **watcher);
-    QString sessionBusAddress() const { return m_environment.value("DBUS_SESSION_BUS_ADDRESS"); }
     QProcessEnvironment &environment() { return m_environment; }
     QProcess *start(const QString &program = TavrinTestEnvironment::clientProgram(),
                     const QStringList &arguments = {},

@@ -91,14 +91,6 @@ QList<QByteArray> TavrinTestDesktop::received() const
     return frames;
 }
 
-QList<int> TavrinTestDesktop::receivedTypes() const
-{
-    QList<int> types;
-    for (const QByteArray &frame : received())
-        types.append(quint8(frame.at(2)));
-    return types;
-}
-
 bool TavrinTestDesktop::waitForReceived(int count) const
 {
     return waitUntil([&] { return received().size() >= count; });
@@ -123,7 +115,7 @@ void TavrinTestDesktop::closeBox()
     if (!box || !box->isVisible())
         return;
     if (box != m_seen)
-        m_boxes.append(Box{box->windowTitle(), box->text(), box->icon(), box->frameGeometry()});
+        m_boxes.append(Box{box->windowTitle(), box->text(), box->icon()});
     m_seen = box;
     if (m_holdBoxes)
         return;

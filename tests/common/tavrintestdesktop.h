@@ -18,7 +18,6 @@ public:
     {
         QString title, text;
         QMessageBox::Icon icon;
-        QRect geometry;
     };
 
     explicit TavrinTestDesktop(const QStringList &simArguments = {});
@@ -44,11 +43,9 @@ public:
     void send(const QByteArray &bytes);
     bool deliver(const QByteArray &bytes); // and waits until the window has handled them
     QList<QByteArray> received() const;    // the request frames, from the log
-    QList<int> receivedTypes() const;
     bool waitForReceived(int count) const;
     QStringList log() const; // without time stamps
     bool waitForLog(const QString &pattern, int count = 1) const;
-    QTavrinSim *sim() { return m_sim.get(); }
 
     QList<Box> boxes() const { return m_boxes; } // in order; held boxes stay open
     void holdBoxes(bool hold) { m_holdBoxes = hold; }

@@ -8,7 +8,6 @@ namespace TavrinTestPlatform {
 // Unix: the kernel's send queue is empty; Windows: the pipe has taken it all.
 bool allTaken(QLocalSocket *socket);
 void chooseLanguage(const QString &language);
-bool localServerExists(const QString &name);
 QString systemEchoUnavailable(); // why; empty when the system's ICMP echo can run
 // The other user's name as the client's log names it; empty with *skip set when impossible.
 QString listenAsAnotherUser(QLocalServer *server, QString *skip);

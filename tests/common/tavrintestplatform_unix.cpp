@@ -21,11 +21,6 @@ void TavrinTestPlatform::chooseLanguage(const QString &language)
     qputenv("LANGUAGE", language.toLocal8Bit());
 }
 
-bool TavrinTestPlatform::localServerExists(const QString &name)
-{
-    return QFile::exists(TavrinTestEnvironment::instance()->tempDir() + '/' + name);
-}
-
 QString TavrinTestPlatform::systemEchoUnavailable()
 {
     if (QIcmpSocket().isValid())

@@ -9,14 +9,6 @@ bool TavrinTestPlatform::allTaken(QLocalSocket *socket)
     return socket->bytesToWrite() == 0;
 }
 
-bool TavrinTestPlatform::localServerExists(const QString &name)
-{
-    const QString pipe = QStringLiteral("\\\\.\\pipe\\") + name;
-    // A pipe that exists but is busy lets the wait time out.
-    return WaitNamedPipeW(reinterpret_cast<const wchar_t *>(pipe.utf16()), 1)
-           || GetLastError() != ERROR_FILE_NOT_FOUND;
-}
-
 void TavrinTestPlatform::chooseLanguage(const QString &language)
 {
     QLocale::setDefault(QLocale(language));
