@@ -117,6 +117,7 @@ class tst_Session : public QObject
 private slots:
     void init() { TavrinTestDesktop::resetSettings(); }
     void loginAndRefusals();
+    void autoLogin();
     void commands_data();
     void commands();
     void switchServer_data();
@@ -144,6 +145,19 @@ void tst_Session::loginAndRefusals()
                              "state 3 |login failed|state 3 |lost|refused");
     QCOMPARE(session.sent(), "connect  erin pw|abort");
     QVERIFY(!session.isLinkOpen() && session.stored().isEmpty());
+}
+
+// Auto-login connects with what is stored as soon as the session is restored.
+void tst_Session::autoLogin()
+{
+    QVPNClientSettings::setConnection({"Freedonia", "FD", "127.0.0.9"});
+    QVPNClientSettings::setCredentials("demo", "demo");
+    QVPNClientSettings::setAutoLogin(true);
+    Session session;
+    QVERIFY(session.open());
+    session.restore();
+    QVERIFY(session.waitForSent(1));
+    QCOMPARE(session.sent(), "connect 127.0.0.9 demo demo");
 }
 
 void tst_Session::commands_data()
