@@ -3,9 +3,10 @@
 
 #include <QtGui/qpixmap.h>
 
-// A compiled-in image for a device pixel ratio: where the ratio is above 1 and "<name>@2x.png"
-// lies beside "<name>.png", the double-size image, marked with its ratio so that it is drawn
-// at the single image's size in sharp detail; the single image otherwise. Each is loaded once.
+// A compiled-in PNG image for a device pixel ratio: where the ratio is above 1 and
+// "<name>@2x.png" lies beside "<name>.png", the double-size image, marked with its ratio so that
+// it is drawn at the single image's size in sharp detail; the single image otherwise. Each is
+// loaded once.
 QPixmap tavrinPixmap(const QString &path, qreal devicePixelRatio);
 
 #endif // TAVRINIMAGES_H
