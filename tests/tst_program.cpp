@@ -100,7 +100,7 @@ void tst_Program::instancesMouseAndScaleTwo()
     run.setScreenSize("1600x1200");
     VERIFY_SET_UP(run.setUp(true, true, fastSim));
     run.environment().insert("QT_SCALE_FACTOR", "2");
-    run.storeLogin(false);
+    run.storeLogin();
     QProcess *first = run.start();
     QVERIFY2(!run.waitForWindow(mainWindow).isEmpty(), "no main window");
     QTemporaryDir links;

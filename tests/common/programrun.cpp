@@ -79,14 +79,14 @@ QSettings *ProgramRun::settings()
     return m_settings.get();
 }
 
-void ProgramRun::storeLogin(bool autoLogin)
+void ProgramRun::storeLogin()
 {
     QSettings *stored = settings();
     stored->setValue("Connection Name", "Germany");
     stored->setValue("Connection Code", "DE");
     stored->setValue("Connection Hostname", "127.0.0.12");
     stored->setValue("Creditentials", encodeUserPass("demo", "demo")); // read as text
-    stored->setValue("AutoLogin", autoLogin);
+    stored->setValue("AutoLogin", false);
     stored->sync();
 }
 

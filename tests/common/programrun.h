@@ -51,8 +51,8 @@ public:
                     const QString &folder = TavrinTestEnvironment::buildDir());
     QString home() const { return m_root.path() + "/home"; }
     QSettings *settings();
-    // The login of an earlier run: Germany (127.0.0.12) chosen, demo/demo stored.
-    void storeLogin(bool autoLogin);
+    // The login of an earlier run: Germany (127.0.0.12) chosen, demo/demo stored, no auto-login.
+    void storeLogin();
 
     QByteArray tool(const char *name, const QStringList &arguments, int *exitCode = nullptr);
     bool xdotool(const QStringList &arguments);
