@@ -213,8 +213,7 @@ void tst_MainDialog::loginBoxes()
 {
     Desktop desktop;
     QVERIFY(desktop.open() && desktop.waitForReceived(1));
-    QCOMPARE(desktop.received().value(0).mid(2, 1),
-             QByteArray(1, CredentialsRequest)); // nothing stored
+    QCOMPARE(desktop.received().value(0), buildFrame(CredentialsRequest)); // nothing stored
     auto *username = desktop.widget<QLineEdit>("username_edit");
     auto *password = desktop.widget<QLineEdit>("password_edit");
     QVERIFY(desktop.deliver(buildCredentialsReplyFrame(encodeUserPass("dörte", "pa55 wörd"))));
