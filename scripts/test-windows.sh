@@ -29,13 +29,18 @@ x86_64-w64-mingw32-objdump -p "$build/app/tavrin-client.exe" | grep -E '^Subsyst
 echo "=== installer"
 (cd "$build" && cpack -G NSIS >/dev/null && ls "$build"/tavrin-client-*-win64.exe)
 
-# A prefix of the tests' own, made afresh: nothing of the user's Wine is read or changed.
-export WINEPREFIX="$build/wine-prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-rm -rf "$WINEPREFIX"
-echo "=== Wine prefix $WINEPREFIX"
-wineboot -i >/dev/null 2>&1
+# A prefix made afresh and complete, its services registered, before anything runs in it.
+fresh_prefix() {
+    export WINEPREFIX="$1"
+    rm -rf "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || { echo "wineboot could not make $WINEPREFIX" >&2; exit 1; }
+    wineserver -w
+}
+# A prefix of the tests' own, made afresh: nothing of the user's Wine is read or changed.
+echo "=== Wine prefix $build/wine-prefix"
+fresh_prefix "$build/wine-prefix"
 cleanup() {
     wineserver -k >/dev/null 2>&1 || true
     [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
@@ -65,9 +70,7 @@ cmake --build "$driver" -j "$jobs" --target tst_wine
 # nothing but its own folder (no WINEPATH) against the Windows stand-in, then a silent uninstall
 # that removes the log-on entry and leaves the user's settings.
 echo "=== installer in a fresh prefix"
-export WINEPREFIX="$build/wine-install-prefix"
-rm -rf "$WINEPREFIX"
-wineboot -i >/dev/null 2>&1
+fresh_prefix "$build/wine-install-prefix"
 wine "$(ls "$build"/tavrin-client-*-win64.exe)" /S
 wineserver -w
 folder="$WINEPREFIX/drive_c/Program Files/Tavrin Client"
