@@ -41,8 +41,6 @@ fresh_prefix() {
 # A prefix of the tests' own, made afresh: nothing of the user's Wine is read or changed.
 echo "=== Wine prefix $build/wine-prefix"
 fresh_prefix "$build/wine-prefix"
-# One server for all the tests, so that each does not start the prefix anew.
-wineserver -p
 cleanup() {
     wineserver -k >/dev/null 2>&1 || true
     [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
@@ -72,7 +70,6 @@ cmake --build "$driver" -j "$jobs" --target tst_wine
 # nothing but its own folder (no WINEPATH) against the Windows stand-in, then a silent uninstall
 # that removes the log-on entry and leaves the user's settings.
 echo "=== installer in a fresh prefix"
-wineserver -k >/dev/null 2>&1 || true # the tests' server
 fresh_prefix "$build/wine-install-prefix"
 wine "$(ls "$build"/tavrin-client-*-win64.exe)" /S
 wineserver -w
