@@ -12,6 +12,9 @@
 # it is built on), so a changed recipe builds that piece afresh and an unchanged one is reused.
 # The toolchain's folder links the three pieces as openssl/, qt/ and httplib/. The sources come
 # from apt-get source; the deb-src entry this needs is made from the system's own deb entry.
+# With TAVRIN_WINDOWS_PREBUILT naming a folder of <piece>-<hash>.tar.xz archives (each a piece's
+# folder packed as it stands in the cache), a piece whose recipe hash has an archive there is
+# unpacked instead of built.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -23,9 +26,18 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 build_openssl() { # <prefix>
+    # libcrypto reads openssl.cnf, engines and modules from folders compiled into it. Left to
+    # Configure they would be under the build folder, a path without a drive letter that Windows
+    # takes on the current drive, where any user may create it and plant a configuration every
+    # user's client then loads. These are OpenSSL's own Windows defaults instead, folders only
+    # administrators can write. They are given to make alone: Configure would take a path with a
+    # drive letter for a relative one, and the installation stays in the prefix.
+    local folders=(OPENSSLDIR="C:/Program Files/Common Files/SSL"
+        ENGINESDIR="C:/Program Files/OpenSSL/lib/engines-3"
+        MODULESDIR="C:/Program Files/OpenSSL/lib/ossl-modules")
     ./Configure mingw64 --cross-compile-prefix=x86_64-w64-mingw32- --prefix="$1" \
         --libdir=lib shared no-tests
-    make -j "$jobs" >build.log
+    make -j "$jobs" "${folders[@]}" >build.log
     make install_sw >/dev/null
 }
 
@@ -78,12 +90,32 @@ add_deb_src() {
     $SUDO apt-get update
 }
 
-# Builds one piece from a Debian source package into $cache/<name>-<hash>, unless it is there.
+# Unpacks a piece from $TAVRIN_WINDOWS_PREBUILT when that folder holds it as <name>-<hash>.tar.xz,
+# the piece's cache folder as it stands, packed: the hash in the name is the recipe's, so only an
+# archive made by this very recipe is taken. A SHA256SUMS beside the archives must list it.
+unpack_prebuilt() { # <name> <hash>
+    local folder="${TAVRIN_WINDOWS_PREBUILT:-}" archive="$1-$2.tar.xz"
+    [ -n "$folder" ] && [ -f "$folder/$archive" ] || return 1
+    if [ -f "$folder/SHA256SUMS" ]; then
+        (cd "$folder" && grep -E " \*?$archive\$" SHA256SUMS | sha256sum -c --quiet -) || {
+            echo "windows-toolchain: $archive does not match $folder/SHA256SUMS" >&2
+            return 1
+        }
+    fi
+    rm -rf "${cache:?}/$1-$2"
+    tar -xJf "$folder/$archive" -C "$cache" || return 1
+    [ -f "$cache/$1-$2/complete" ] || { rm -rf "${cache:?}/$1-$2"; return 1; }
+    echo "windows-toolchain: $1 taken from $folder/$archive"
+}
+
+# Builds one piece from a Debian source package into $cache/<name>-<hash>, unless it is there or
+# can be taken from a prebuilt archive.
 piece() { # <name> <hash> <source package> <build function> [<argument>...]
     local name="$1" hash="$2" package="$3" build="$4"
     shift 4
     local prefix="$cache/$name-$hash"
     [ -f "$prefix/complete" ] && return 0
+    unpack_prebuilt "$name" "$hash" && return 0
     echo "=== $name for Windows"
     add_deb_src
     local work="$cache/work-$name-$hash" started
