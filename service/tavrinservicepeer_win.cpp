@@ -2,67 +2,76 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
 #include <sddl.h>
 
+// The client cannot open the token of a service that runs under another account: that needs
+// the debug privilege, which neither a standard user nor an administrator without elevation
+// has. Everything below is read from the client's own pipe handle and its own process.
 namespace {
 
-// The user a process runs as, in SID text ("S-1-5-18"); empty when it cannot be read.
-QString processUser(HANDLE process)
+QString sidText(PSID sid)
+{
+    LPWSTR text = nullptr;
+    if (!sid || !ConvertSidToStringSidW(sid, &text))
+        return QString();
+    const QString result = QString::fromWCharArray(text);
+    LocalFree(text);
+    return result;
+}
+
+// The owner of the pipe object. Qt opens the pipe for reading, which carries READ_CONTROL, all
+// that reading the owner needs.
+QString pipeOwner(HANDLE pipe)
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(pipe, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &descriptor)
+        != ERROR_SUCCESS) {
+        return QString();
+    }
+    const QString text = sidText(owner);
+    LocalFree(descriptor);
+    return text;
+}
+
+// The user this process runs as: its own token, which it may always read.
+QString currentUser()
 {
     HANDLE token = nullptr;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return QString();
     QString user;
     DWORD size = 0;
     GetTokenInformation(token, TokenUser, nullptr, 0, &size);
     QByteArray buffer(int(size), '\0');
-    if (size && GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
-        LPWSTR text = nullptr;
-        if (ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER *>(buffer.data())->User.Sid, &text)) {
-            user = QString::fromWCharArray(text);
-            LocalFree(text);
-        }
-    }
+    if (size && GetTokenInformation(token, TokenUser, buffer.data(), size, &size))
+        user = sidText(reinterpret_cast<TOKEN_USER *>(buffer.data())->User.Sid);
     CloseHandle(token);
     return user;
 }
 
-QString systemError()
-{
-    return QStringLiteral("error %1").arg(GetLastError());
-}
-
 } // namespace
 
-// The process at the server end of the pipe runs as the local system account or as the
-// current user; anyone else who made a pipe "Tavrin" first is not talked to.
-bool checkServicePeer(qintptr socketDescriptor, QString *reason)
+bool checkServicePeer(qintptr socketDescriptor, QString *note)
 {
+    const HANDLE pipe = reinterpret_cast<HANDLE>(socketDescriptor);
+    if (socketDescriptor == -1) {
+        *note = QStringLiteral("cannot tell who runs the service: no pipe");
+        return false;
+    }
+    ULONG serverSession = 0;
+    DWORD ownSession = 0;
+    const bool serverSessionKnown = GetNamedPipeServerSessionId(pipe, &serverSession);
+    const bool ownSessionKnown = ProcessIdToSessionId(GetCurrentProcessId(), &ownSession);
+    if (isTrustedServicePipe(pipeOwner(pipe), currentUser(),
+                             serverSessionKnown ? qint64(serverSession) : -1,
+                             ownSessionKnown ? qint64(ownSession) : -1, note)) {
+        return true;
+    }
     ULONG pid = 0;
-    if (socketDescriptor == -1
-        || !GetNamedPipeServerProcessId(reinterpret_cast<HANDLE>(socketDescriptor), &pid)) {
-        *reason = QStringLiteral("cannot tell who runs the service: %1").arg(systemError());
-        return false;
-    }
-    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    const QString peer = process ? processUser(process) : QString();
-    if (process)
-        CloseHandle(process);
-    const QString self = processUser(GetCurrentProcess());
-    if (peer.isEmpty() || self.isEmpty()) {
-        *reason = QStringLiteral("cannot tell who runs the service (pid %1): %2")
-                          .arg(pid)
-                          .arg(systemError());
-        return false;
-    }
-    const QString localSystem = QStringLiteral("S-1-5-18");
-    if (peer != localSystem && peer != self) {
-        *reason = QStringLiteral("the service pipe belongs to user %1 (pid %2), neither the "
-                                 "system nor the current user %3")
-                          .arg(peer)
-                          .arg(pid)
-                          .arg(self);
-        return false;
-    }
-    return true;
+    if (GetNamedPipeServerProcessId(pipe, &pid))
+        note->append(QStringLiteral(" (server process %1)").arg(pid));
+    return false;
 }

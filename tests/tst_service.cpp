@@ -144,6 +144,8 @@ private slots:
         Service service;
         QTavrinServiceConnection connection;
         QVERIFY(service.accept(&connection));
+        // The whole peer check ran and knew who serves the socket: nothing taken on trust.
+        QCOMPARE(TavrinTestEnvironment::logText(), QString());
         Recorder recorder(&connection);
         QVERIFY(connection.sendAbortRequest() && connection.sendServerListRequest()
                 && connection.sendCredentialsRequest() && connection.sendUpdateCAFileRequest());
@@ -198,6 +200,36 @@ private slots:
         QCOMPARE(service.received.toHex(), QByteArray("01040102"));
         QCOMPARE(recorder.join(' '), "state 3");
         QCOMPARE(lost.count(), 0);
+    }
+
+    // Windows: who owns the pipe, or where its server runs when that cannot be read, against a
+    // client of user ...-1001 in session 1. The note is what the log gets.
+    void pipeOwnerDecides_data()
+    {
+        QTest::addColumn<QString>("owner");
+        QTest::addColumn<int>("session");
+        QTest::addColumn<bool>("trusted");
+        QTest::addColumn<QString>("note");
+        for (const char *sid :
+             {"S-1-5-18", "S-1-5-19", "S-1-5-20", "S-1-5-32-544",
+              "S-1-5-80-956008885-3418522649-1831038044-1853292631", "S-1-5-21-7-8-9-1001"})
+            QTest::newRow(sid) << sid << 3 << true << "";
+        QTest::newRow("another user") << "S-1-5-21-7-8-9-1002" << 0 << false << "-1002";
+        QTest::newRow("users group") << "S-1-5-32-545" << 0 << false << "-545";
+        QTest::newRow("unread, services") << "" << 0 << true << "";
+        QTest::newRow("unread, own desktop") << "" << 1 << true << "cannot be read";
+        QTest::newRow("unread, unknown") << "" << -1 << true << "cannot be read";
+        QTest::newRow("unread, other desktop") << "" << 2 << false << "session 2";
+    }
+    void pipeOwnerDecides()
+    {
+        QFETCH(QString, owner);
+        QFETCH(int, session);
+        QFETCH(bool, trusted);
+        QFETCH(QString, note);
+        QString said = "stale";
+        QCOMPARE(isTrustedServicePipe(owner, "S-1-5-21-7-8-9-1001", session, 1, &said), trusted);
+        QVERIFY2(note.isEmpty() ? said.isEmpty() : said.contains(note), qPrintable(said));
     }
 
     void foreignServiceIsRefused()
