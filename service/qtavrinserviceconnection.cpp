@@ -6,10 +6,14 @@
 
 #include <QtCore/qcoreapplication.h>
 #include <QtCore/qdeadlinetimer.h>
+#include <QtCore/qthread.h>
 
 namespace {
 
 const int ConnectTimeout = 100;
+// While the start patience lasts, a service that is not there is looked for this often.
+const int StartRetryMs = 250;
+int startPatienceMs = 0;
 // The socket keeps at most this much of what the service sent; beyond it the bytes wait on
 // the service's side.
 const qint64 ReadBufferSize = 64 * 1024;
@@ -38,14 +42,33 @@ QTavrinServiceConnection::~QTavrinServiceConnection()
         socket.flush();
 }
 
+void QTavrinServiceConnection::setStartPatience(int milliseconds)
+{
+    startPatienceMs = milliseconds;
+}
+
 bool QTavrinServiceConnection::connectToService()
 {
     quietClose = false;
-    socket.connectToServer(QStringLiteral("Tavrin"), QIODevice::ReadWrite);
-    socket.waitForConnected(ConnectTimeout);
-    if (!isLinkOpen())
-        return false;
-    return checkPeer();
+    const QDeadlineTimer patience(startPatienceMs);
+    for (bool first = true;; first = false) {
+        socket.connectToServer(QStringLiteral("Tavrin"), QIODevice::ReadWrite);
+        socket.waitForConnected(ConnectTimeout);
+        if (isLinkOpen())
+            return checkPeer();
+        socket.abort();
+        if (patience.hasExpired())
+            return false;
+        if (first) {
+            writeLog(QStringLiteral("QTavrinServiceConnection - the service is not there yet "
+                                    "(%1); looking for it for up to %2 s")
+                             .arg(socket.errorString())
+                             .arg(startPatienceMs / 1000),
+                     Warning);
+        }
+        // Nothing is on screen yet that could answer the user meanwhile.
+        QThread::msleep(ulong(qMin<qint64>(StartRetryMs, patience.remainingTime())));
+    }
 }
 
 bool QTavrinServiceConnection::isConnected() const
@@ -62,10 +85,14 @@ bool QTavrinServiceConnection::isLinkOpen() const
 
 bool QTavrinServiceConnection::checkPeer()
 {
-    QString reason;
-    if (checkServicePeer(socket.socketDescriptor(), &reason))
+    QString note;
+    if (checkServicePeer(socket.socketDescriptor(), &note)) {
+        if (!note.isEmpty())
+            writeLog(QStringLiteral("QTavrinServiceConnection - service taken on trust: ") + note,
+                     Warning);
         return true;
-    writeLog(QStringLiteral("QTavrinServiceConnection - not talking to the service: ") + reason,
+    }
+    writeLog(QStringLiteral("QTavrinServiceConnection - not talking to the service: ") + note,
              Warning);
     quietClose = true;
     socket.abort();

@@ -21,6 +21,10 @@ public:
     // Connects to the service, waiting at most 100 ms; returns whether the link is open. On
     // Unix the service must run as root or as the current user.
     bool connectToService();
+    // How long connectToService() goes on looking for a service that is not there yet: 0, the
+    // default, gives it one attempt. A start at log-on may come before the system has started
+    // the service.
+    static void setStartPatience(int milliseconds);
     void disconnectFromService();
     // Whether the link to the service is up: requests can be sent.
     bool isConnected() const;

@@ -1,5 +1,7 @@
 #include "settings/qvpnautostart.h"
 
+#include "base/tavrindeployment.h"
+
 #include <QtCore/qsettings.h>
 
 static const char entryName[] = "Tavrin Client";
@@ -32,8 +34,9 @@ bool writeAutoStartEntry(const QString &program)
         return false;
     RunKey run;
     // Quoted: the system splits an unquoted path at its first space, and would start
-    // C:\Program.exe for a program under C:\Program Files.
-    run.setValue(QLatin1String(entryName), QString(QLatin1Char('"') + program + QLatin1Char('"')));
+    // C:\Program.exe for a program under C:\Program Files. The option marks a start at log-on.
+    run.setValue(QLatin1String(entryName), QString(QLatin1Char('"') + program + QLatin1String("\" ")
+                                                   + QLatin1String(tavrinLogOnOption)));
     run.sync();
     return run.status() == QSettings::NoError;
 }

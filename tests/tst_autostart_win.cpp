@@ -17,7 +17,7 @@ class tst_AutoStart : public QObject
 private slots:
     void init() { TavrinTestPlatform::clearSettings(); }
 
-    // The program's own path, quoted, beside the entries of other programs, which stay.
+    // The program's own path, quoted, and the log-on option, beside the entries of other programs, which stay.
     void runEntry()
     {
         QSettings run("HKEY_CURRENT_USER\\" + runKey, QSettings::NativeFormat);
@@ -29,7 +29,8 @@ private slots:
         const QString program = QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
         QVERIFY(program.contains('\\') && !program.contains('/'));
         QCOMPARE(TavrinTestPlatform::registryValues(runKey),
-                 QStringList({"Other=C:\\other.exe", "Tavrin Client=\"" + program + '"'}));
+                 QStringList(
+                         {"Other=C:\\other.exe", "Tavrin Client=\"" + program + "\" --autostart"}));
         QVPNClientSettings::setAutoStart(false);
         QVERIFY(!QVPNClientSettings::isAutoStart());
         QCOMPARE(TavrinTestPlatform::registryValues(runKey), QStringList{"Other=C:\\other.exe"});
