@@ -15,4 +15,9 @@ bool waitForTrayHost(int timeoutMs, int pollMs = 250);
 // service when the session has one; whether the notification was taken.
 bool notifyNoTrayHost();
 
+// Gives the program the name desktops show for it, the title of its StatusNotifierItem among
+// them. Qt appends that name to every window title; Windows, whose notification area shows the
+// icon's tool tip instead, keeps the titles exactly as the program sets them.
+void setTrayDisplayName();
+
 #endif // TAVRINTRAYHOST_H

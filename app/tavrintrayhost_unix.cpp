@@ -82,3 +82,8 @@ bool notifyNoTrayHost()
          << QStringList() << hints << int(-1);
     return bus.call(call, QDBus::Block, busTimeoutMs).type() == QDBusMessage::ReplyMessage;
 }
+
+void setTrayDisplayName()
+{
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Tavrin Client"));
+}
