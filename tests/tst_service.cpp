@@ -20,6 +20,8 @@ struct Service : QLocalServer
     Service()
     {
         removeServer("Tavrin");
+        // As a service does: the pipe gets a security descriptor of its own, owner and all.
+        setSocketOptions(QLocalServer::UserAccessOption);
         listen("Tavrin");
         connect(this, &QLocalServer::newConnection, [this] {
             client = nextPendingConnection();
