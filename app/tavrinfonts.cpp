@@ -10,17 +10,17 @@ QList<int> registeredFontIds;
 
 QString fontsFolderPath(const QString &workingFolder, const QString &programFolder)
 {
-    const QString local = QStringLiteral("Fonts");
-    if (QFileInfo(QDir(workingFolder).filePath(local)).isDir())
-        return local;
-    // Installed on Windows the folder lies beside the program, elsewhere in the data folder.
+    // An installed program takes its own fonts whatever folder it was started from: that one is
+    // anybody's (C:\Windows holds the system's whole font folder as "Fonts"). Installed on
+    // Windows the folder lies beside the program, elsewhere in the data folder.
     for (const QLatin1String installed :
          {QLatin1String("/Fonts"), QLatin1String("/../share/tavrin-client/Fonts")}) {
         const QString path = QDir::cleanPath(programFolder + installed);
         if (QFileInfo(path).isDir())
             return path;
     }
-    return local;
+    // A program run from its build folder, which holds them.
+    return QDir(workingFolder).filePath(QStringLiteral("Fonts"));
 }
 
 static void printLines(FILE *out, const QByteArray &lines)

@@ -8,10 +8,10 @@
 #include <cstdio>
 #include <thread>
 
-// The folder whose fonts start-up registers: "Fonts" in the working folder when there is one,
-// as a program started from its own folder has; otherwise the installed one found from the
-// program's folder: "Fonts" beside it (Windows), or <prefix>/bin/../share/tavrin-client/Fonts;
-// "Fonts" again when none exists, which then registers nothing.
+// The folder whose fonts start-up registers: the installed one found from the program's folder,
+// "Fonts" beside it (Windows) or <prefix>/bin/../share/tavrin-client/Fonts, whatever folder the
+// program was started from; without one, as in the build, "Fonts" in the working folder (a
+// missing folder registers nothing).
 QString fontsFolderPath(const QString &workingFolder, const QString &programFolder);
 
 // The ids the font database gave the fonts registered at start-up, in registration order.

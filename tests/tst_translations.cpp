@@ -21,7 +21,11 @@ private slots:
 
 void tst_Translations::germanWindow()
 {
-    QVERIFY(registerFonts(TavrinTestEnvironment::buildDir() + "/Fonts", stdout));
+    // An installed program's own fonts, wherever it starts; else the working (build) folder's.
+    const QString build = TavrinTestEnvironment::buildDir(), installed = QDir::tempPath();
+    QVERIFY(QDir().mkpath(installed + "/Fonts"));
+    QCOMPARE(fontsFolderPath(build, installed), installed + "/Fonts");
+    QVERIFY(registerFonts(fontsFolderPath(build, build + "/app"), stdout));
     TavrinTestPlatform::chooseLanguage("de");
     QCOMPARE(installTavrinTranslations(qApp), QStringLiteral("de"));
     QCOMPARE(QMessageBox().addButton(QMessageBox::Cancel)->text(), QStringLiteral("Abbrechen"));
