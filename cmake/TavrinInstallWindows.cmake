@@ -89,8 +89,14 @@ foreach(package libqt5core5a libssl3 gcc-mingw-w64-base mingw-w64-common qttrans
         RENAME ${package}-copyright.txt)
 endforeach()
 
-# The installer. It asks for administrator rights (Program Files), adds a Start menu entry and
-# an uninstaller, which also removes the user's log-on entry but leaves the user's settings.
+# The installer. It asks for administrator rights (Program Files) and adds a Start menu entry and
+# an uninstaller. Its own steps around CPack's are in TavrinInstallWindows.nsh: before the files
+# it ends every running client, notes which users have the log-on entry and runs the installed
+# version's uninstaller itself (so CPack's uninstall-before-install is off); afterwards it writes
+# those entries back and starts the client again in the installing person's session. The
+# uninstaller ends every client and removes the log-on entry of every signed-in user but leaves
+# the users' settings. A file that cannot be written is not skipped (AllowSkipFiles off): a silent
+# installation then ends with a non-zero exit code instead of leaving a half-replaced program.
 set(CPACK_GENERATOR NSIS)
 set(CPACK_PACKAGE_NAME tavrin-client)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -100,6 +106,8 @@ set(CPACK_PACKAGE_FILE_NAME tavrin-client-${PROJECT_VERSION}-win64)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "Tavrin Client")
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "Tavrin Client")
 set(CPACK_PACKAGE_EXECUTABLES tavrin-client "Tavrin Client")
+# The Start menu entry's program lies in the folder itself, not in bin/.
+set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/resources/desktop/copyright)
 set(CPACK_NSIS_PACKAGE_NAME "Tavrin Client")
 set(CPACK_NSIS_DISPLAY_NAME "Tavrin Client")
@@ -108,10 +116,12 @@ set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/icons/tavrin-client.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/resources/icons/tavrin-client.ico)
 set(CPACK_NSIS_INSTALLED_ICON_NAME tavrin-client.exe)
 set(CPACK_NSIS_URL_INFO_ABOUT "https://${TAVRIN_SITE_HOST}/")
-set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL OFF)
 # A 64-bit installer: the program is one, and a 64-bit Windows (or Wine) needs no 32-bit layer.
-set(CPACK_NSIS_DEFINES "Target amd64-unicode")
-set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
-    "DeleteRegValue HKCU \\\"Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run\\\" \\\"Tavrin Client\\\"")
+set(CPACK_NSIS_DEFINES "Target amd64-unicode\nAllowSkipFiles off")
+string(APPEND CPACK_NSIS_DEFINES "\n!include '${CMAKE_CURRENT_LIST_DIR}/TavrinInstallWindows.nsh'")
+set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "Call TavrinPrepareInstallation")
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "Call TavrinFinishInstallation")
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Call un.TavrinPrepareRemoval")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -28,6 +28,15 @@ echo "=== window program"
 x86_64-w64-mingw32-objdump -p "$build/app/tavrin-client.exe" | grep -E '^Subsystem\s+0+2\s'
 echo "=== installer"
 (cd "$build" && cpack -G NSIS >/dev/null && ls "$build"/tavrin-client-*-win64.exe)
+# OpenSSL reads its configuration, engines and modules from folders compiled into libcrypto. In
+# the DLL the installer ships they are under Program Files, which only administrators can
+# write: a folder without a drive letter would be one any user could create.
+echo "=== OpenSSL's folders"
+crypto="$(find "$build/_CPack_Packages" -name libcrypto-3-x64.dll | head -n 1)"
+folders="$(strings -a "$crypto" | grep -E '^(OPENSSLDIR|ENGINESDIR|MODULESDIR): ')"
+echo "$folders"
+[ "$(echo "$folders" | grep -cE '^[A-Z]+: "C:/Program Files/')" -eq 3 ] \
+    || { echo "libcrypto reads its folders from where users can write" >&2; exit 1; }
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -67,18 +76,24 @@ cmake --build "$driver" -j "$jobs" --target tst_wine
 (cd "$driver" && ctest --output-on-failure -R '^wine$')
 
 # The installer: a silent install into a fresh prefix, the installed program started with
-# nothing but its own folder (no WINEPATH) against the Windows stand-in, then a silent uninstall
-# that removes the log-on entry and leaves the user's settings.
+# nothing but its own folder (no WINEPATH) against the Windows stand-in; then the same installer
+# again while the program runs, as a person upgrades with the client in the tray: it ends the
+# program, replaces every file, keeps every user's log-on entry and starts the program again;
+# then a silent uninstall, the program running, that removes every user's log-on entry and
+# leaves the user's settings.
 echo "=== installer in a fresh prefix"
 fresh_prefix "$build/wine-install-prefix"
-wine "$(ls "$build"/tavrin-client-*-win64.exe)" /S
+installer="$(ls "$build"/tavrin-client-*-win64.exe)"
+wine "$installer" /S
 wineserver -w
 folder="$WINEPREFIX/drive_c/Program Files/Tavrin Client"
 for file in tavrin-client.exe Uninstall.exe qt.conf platforms/qwindows.dll Fonts/Roboto-Regular.ttf; do
     [ -f "$folder/$file" ] || { echo "installer: $file is missing" >&2; exit 1; }
 done
+program='C:\Program Files\Tavrin Client\tavrin-client.exe'
 find "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu" -name "Tavrin Client.lnk" \
-    | grep -q . || { echo "installer: no Start menu entry" >&2; exit 1; }
+    -exec strings {} + | grep -ixF "$program" >/dev/null \
+    || { echo "installer: no Start menu entry for the program" >&2; exit 1; }
 # The stand-in finds its DLLs where the tests do.
 dllPath="$(cat "$build/winepath.txt")"
 simLog="$build/installed-sim.log"
@@ -86,8 +101,9 @@ WINEPATH="$dllPath" wine "$build/sim/tavrin-sim.exe" --port 0 >"$simLog" 2>&1 &
 sim=$!
 for _ in $(seq 100); do grep -q "client environment" "$simLog" && break; sleep 0.2; done
 api="$(sed -n 's/.*client environment: TAVRIN_API_HOST=//p' "$simLog")"
-TAVRIN_API_HOST="$api" wine "C:\\Program Files\\Tavrin Client\\tavrin-client.exe" &
-client=$!
+# The upgrade below ends it: not a job of this shell's to report on.
+TAVRIN_API_HOST="$api" wine "$program" &
+disown
 for _ in $(seq 300); do grep -q "HTTP GET /get_list/.* 200" "$simLog" && break; sleep 0.2; done
 grep -q "SVC CLIENT session=1 connected" "$simLog" && grep -q "HTTP GET /get_list/.* 200" "$simLog" \
     || { echo "installer: the installed program did not reach the service and the web API" >&2
@@ -98,16 +114,37 @@ for _ in $(seq 100); do
 done
 xdotool search --onlyvisible --name '^Tavrin Client$' >/dev/null 2>&1 \
     || { echo "installer: the installed program showed no window" >&2; exit 1; }
-kill "$client" "$sim" 2>/dev/null || true
-wineserver -k >/dev/null 2>&1 || true
-run='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
-wine reg add "$run" /v "Tavrin Client" /d "\"C:\\Program Files\\Tavrin Client\\tavrin-client.exe\"" /f >/dev/null
+# Two users have the log-on entry, in the program's older and newer forms: this one, and one more
+# signed in (a hive under HKU, which Wine keeps while its server runs: the stand-in sees to it).
+run='Software\Microsoft\Windows\CurrentVersion\Run'
+otherUser='HKU\S-1-5-21-1-2-3-1001'
+wine reg add "HKCU\\$run" /v "Tavrin Client" /d "\"$program\"" /f >/dev/null
+wine reg add "$otherUser\\$run" /v "Tavrin Client" /d "\"$program\" --autostart" /f >/dev/null
+# The upgrade writes every file anew: one still dated here was not replaced.
+find "$folder" -type f -exec touch -d @0 {} +
+wine "$installer" /S || { echo "installer: the upgrade failed" >&2; exit 1; }
+! find "$folder" -type f ! -newermt @1 | grep . \
+    || { echo "installer: the upgrade left the files above as they were" >&2; exit 1; }
+for _ in $(seq 300); do grep -q "SVC CLIENT session=2 connected" "$simLog" && break; sleep 0.2; done
+grep -q "SVC CLIENT session=2 connected" "$simLog" \
+    || { echo "installer: the program did not run again after the upgrade" >&2; exit 1; }
+for user in HKCU "$otherUser"; do
+    wine reg query "$user\\$run" /v "Tavrin Client" | grep -F "\"$program\" --autostart" >/dev/null \
+        || { echo "installer: the upgrade lost the log-on entry of $user" >&2; exit 1; }
+done
 wine reg add 'HKCU\Software\Tavrin' /v AutoLogin /d true /f >/dev/null
+# The uninstaller ends the program, and removes the folder last.
 wine "C:\\Program Files\\Tavrin Client\\Uninstall.exe" /S
-wineserver -w
-! wine reg query "$run" /v "Tavrin Client" >/dev/null 2>&1 \
-    || { echo "installer: the uninstaller left the log-on entry" >&2; exit 1; }
+for _ in $(seq 300); do [ -e "$folder" ] || break; sleep 0.2; done
+[ ! -e "$folder" ] || { echo "installer: the program is still there" >&2; exit 1; }
+for user in HKCU "$otherUser"; do
+    ! wine reg query "$user\\$run" /v "Tavrin Client" >/dev/null 2>&1 \
+        || { echo "installer: the uninstaller left the log-on entry of $user" >&2; exit 1; }
+done
+wine reg query "$otherUser\\$run" >/dev/null 2>&1 \
+    || { echo "installer: Wine dropped the second user's hive" >&2; exit 1; }
 wine reg query 'HKCU\Software\Tavrin' /v AutoLogin >/dev/null 2>&1 \
     || { echo "installer: the uninstaller removed the user's settings" >&2; exit 1; }
-[ ! -e "$folder/tavrin-client.exe" ] || { echo "installer: the program is still there" >&2; exit 1; }
+kill "$sim" 2>/dev/null || true
+wineserver -k >/dev/null 2>&1 || true
 echo "=== Windows suite passed"
