@@ -1,5 +1,7 @@
 #include "ui/qwindowchrome.h"
 
+#include <QtCore/qmath.h>
+#include <QtCore/qvector.h>
 #include <QtGui/qevent.h>
 #include <QtGui/qguiapplication.h>
 #include <QtGui/qimage.h>
@@ -68,23 +70,20 @@ static void drawShape(QPainter *painter, const QSize &size)
     painter->drawRoundedRect(QRect(QPoint(0, 0), size - QSize(1, 1)), 7.0, 7.0, Qt::AbsoluteSize);
 }
 
-// The same drawing as the shape's, straight onto the window: the pixels outside the shape are
-// cut away by the mask.
-void QWindowChrome::paint()
-{
-    QPainter painter(m_window);
-    drawShape(&painter, m_window->size());
-}
-
-// The pixels the drawing covers, row by row. It is drawn without antialiasing, so that a pixel
-// is either covered or not, onto an alpha-only image, the smallest one the drawing can go to.
-QRegion QWindowChrome::shapeRegion(const QSize &size)
+// The pixels the drawing covers. It is drawn without antialiasing, so that a pixel is either
+// covered or not, onto an alpha-only image, the smallest one the drawing can go to.
+static QImage shapeCoverage(const QSize &size)
 {
     QImage coverage(size, QImage::Format_Alpha8);
     coverage.fill(0);
     QPainter painter(&coverage);
     drawShape(&painter, size);
-    painter.end();
+    return coverage;
+}
+
+QRegion QWindowChrome::shapeRegion(const QSize &size)
+{
+    const QImage coverage = shapeCoverage(size);
     QRegion region;
     for (int y = 0; y < size.height(); ++y) {
         const uchar *line = coverage.constScanLine(y);
@@ -101,6 +100,75 @@ QRegion QWindowChrome::shapeRegion(const QSize &size)
         }
     }
     return region;
+}
+
+// The logical pixel that each of the screen's pixels along one side shows. The window's mask is
+// cut on the screen edge by edge, each edge rounded to the nearest pixel: the pixels from
+// round(i * ratio) up to round((i + 1) * ratio) show logical pixel i.
+static QVector<int> logicalPixels(int length, qreal ratio)
+{
+    QVector<int> pixels;
+    for (int i = 0; i < length; ++i)
+        pixels.insert(pixels.size(), qRound((i + 1) * ratio) - pixels.size(), i);
+    return pixels;
+}
+
+// How deep each of the screen's pixels lies in the shape, in steps to a side neighbour up to the
+// limit, 0 outside: counted from above and the left, then from below and the right.
+static QVector<uchar> shapeDepths(const QSize &size, qreal ratio, int limit)
+{
+    const QImage coverage = shapeCoverage(size);
+    const QVector<int> columns = logicalPixels(size.width(), ratio);
+    const QVector<int> rows = logicalPixels(size.height(), ratio);
+    const int width = columns.size(), height = rows.size();
+    QVector<uchar> depths(width * height, 0);
+    const auto at = [&](int x, int y) {
+        return x < 0 || y < 0 || x >= width || y >= height ? 0 : int(depths[y * width + x]);
+    };
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (coverage.constScanLine(rows[y])[columns[x]])
+                depths[y * width + x] = uchar(qMin(qMin(at(x - 1, y), at(x, y - 1)) + 1, limit));
+        }
+    }
+    for (int y = height - 1; y >= 0; --y) {
+        for (int x = width - 1; x >= 0; --x) {
+            uchar &depth = depths[y * width + x];
+            depth = uchar(qMin(int(depth), qMin(at(x + 1, y), at(x, y + 1)) + 1));
+        }
+    }
+    return depths;
+}
+
+// The face in the screen's pixels: the light background with the grey outline along the very
+// edge of the shape as the screen cuts it (one pixel wide, two from twice the scale), transparent
+// outside.
+static QImage faceImage(const QSize &size, qreal ratio)
+{
+    const int outline = qMax(1, qFloor(ratio));
+    const QVector<uchar> depths = shapeDepths(size, ratio, outline + 1);
+    QImage face(size * ratio, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < face.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(face.scanLine(y));
+        for (int x = 0; x < face.width(); ++x) {
+            const int depth = depths[y * face.width() + x];
+            line[x] = !depth ? 0 : depth <= outline ? qRgb(160, 160, 160) : qRgb(247, 247, 247);
+        }
+    }
+    face.setDevicePixelRatio(ratio);
+    return face;
+}
+
+// The face is the window's own image in the screen's pixels; the pixels outside the shape are cut
+// away by the mask.
+void QWindowChrome::paint()
+{
+    const qreal ratio = m_window->devicePixelRatioF();
+    if (m_face.isNull() || m_face.devicePixelRatio() != ratio
+        || m_face.size() != m_window->size() * ratio)
+        m_face = faceImage(m_window->size(), ratio);
+    QPainter painter(m_window);
+    painter.drawImage(QPointF(0, 0), m_face);
 }
 
 void QWindowChrome::bringBack()

@@ -4,6 +4,7 @@
 #include <QtCore/qobject.h>
 #include <QtCore/qpoint.h>
 #include <QtCore/qsize.h>
+#include <QtGui/qimage.h>
 #include <QtGui/qregion.h>
 
 QT_BEGIN_NAMESPACE
@@ -14,7 +15,8 @@ QT_END_NAMESPACE
 // The chrome of a frameless window, watching the window's own events: the window is dragged
 // with the mouse from wherever a press with any button reaches the window itself (the pressed
 // point stays under the cursor until the release), it is cut to a rounded rectangle whenever
-// its size changes, and it paints that rectangle's grey outline and light background.
+// its size changes, and it paints that rectangle's grey outline and light background, pixel for
+// pixel as the screen cuts the window, whatever the screen's scale.
 class QWindowChrome : public QObject
 {
     Q_OBJECT
@@ -38,6 +40,7 @@ private:
     QPoint m_dragPosition;
     bool m_dragging = false;
     QSize m_maskSize;
+    QImage m_face;
 };
 
 #endif // QWINDOWCHROME_H

@@ -107,11 +107,12 @@ void QVPNServerComboBoxItemDelegate::paint(QPainter *painter, const QStyleOption
                               .elidedText(index.data(QVPNServerModel::NameRole).toString(),
                                           Qt::ElideRight, NameRight - NameLeft));
 
-    // A line between rows: none over the first row shown.
-    if (option.rect.top() > 0) {
-        painter->setPen(QColor(202, 202, 202));
-        painter->drawLine(SeparatorInset, 0, RowWidth - SeparatorInset, 0);
-    }
+    // A line between rows, one of the screen's pixels high whatever its scale, on the first of
+    // the row's own (where a row starts within a pixel, a line drawn there would be cut away with
+    // what lies above the row): none over the first row shown.
+    if (option.rect.top() > 0)
+        painter->fillRect(QRectF(SeparatorInset, 0, RowWidth - 2 * SeparatorInset + 1, 1 / ratio),
+                          QColor(202, 202, 202));
 
     const QVariant latency = index.data(QVPNServerModel::LatencyRole);
     if (latency.isValid()) {

@@ -13,17 +13,34 @@ static bool loadPng(QPixmap *pixmap, const QString &path)
     return !pixmap->isNull();
 }
 
+// Between the single and the double size (a screen at 125 % or 150 %) the double-size image is
+// made smaller once, with smoothing, to the screen's own pixels, and is then drawn pixel for
+// pixel; made smaller at every paint, without smoothing, its edges come out jagged.
+static QPixmap doubleImage(const QString &path, qreal devicePixelRatio)
+{
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    QPixmap pixmap;
+    if (dot <= 0 || !loadPng(&pixmap, path.left(dot) + QLatin1String("@2x") + path.mid(dot)))
+        return QPixmap();
+    const qreal ratio = qMin(devicePixelRatio, 2.0);
+    if (ratio < 2.0)
+        pixmap = pixmap.scaled((QSizeF(pixmap.size()) * ratio / 2.0).toSize(),
+                               Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
+}
+
 QPixmap tavrinPixmap(const QString &path, qreal devicePixelRatio)
 {
     const bool doubled = devicePixelRatio > 1.0;
-    const QString key = doubled ? path + QLatin1String("@2x") : path;
+    const QString key = doubled ? path + QLatin1Char('@')
+                                          + QString::number(qMin(devicePixelRatio, 2.0))
+                                : path;
     QPixmap pixmap;
     if (QPixmapCache::find(key, &pixmap))
         return pixmap;
-    const int dot = path.lastIndexOf(QLatin1Char('.'));
-    if (doubled && dot > 0
-        && loadPng(&pixmap, path.left(dot) + QLatin1String("@2x") + path.mid(dot)))
-        pixmap.setDevicePixelRatio(2.0);
+    if (doubled)
+        pixmap = doubleImage(path, devicePixelRatio);
     if (pixmap.isNull())
         loadPng(&pixmap, path);
     QPixmapCache::insert(key, pixmap);
