@@ -6,6 +6,7 @@
 #include "app/tavrintranslations.h"
 #include "app/tavrintrayhost.h"
 #include "base/tavrindeployment.h"
+#include "service/qtavrinserviceconnection.h"
 #include "ui/qmaindialog.h"
 
 #include <QtCore/qdir.h>
@@ -19,6 +20,8 @@ static int printAndReturn(const char *line, int code)
     fflush(stdout);
     return code;
 }
+
+static const int serviceWaitAtLogOnMs = 30000;
 
 // Started from the log-on entry, the panel may not be up yet: its tray is waited for.
 static bool trayAvailable(bool atLogOn)
@@ -36,9 +39,12 @@ int main(int argc, char *argv[])
     // from the start, their registration begins as soon as the application object is there.
     TavrinFontConfiguration fontConfiguration;
     setTavrinApplicationIdentity();
-    // Sharp at any scale: the window grows with the screen's scale, images come double-size.
+    // Sharp at any scale: the window grows with the screen's scale as it is (1.25 and 1.5 are
+    // the common ones on laptops, not rounded to a whole number), images come double-size.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+            Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QGuiApplication::setDesktopFileName(QStringLiteral("tavrin-client"));
     QtSingleApplication app(argc, argv);
     if (app.isRunning())
@@ -49,12 +55,15 @@ int main(int argc, char *argv[])
     TavrinApplicationIcon icon;
     // Before the first text is shown: the no-tray notification, the window, its boxes.
     installTavrinTranslations(&app);
-    // The name desktops show for the program, its tray item's title among them.
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Tavrin Client"));
+    setTrayDisplayName();
     // The window hides to the tray and message boxes may be the only windows on screen: the
     // program ends when the window is closed through Exit, not when the last window closes.
     app.setQuitOnLastWindowClosed(false);
-    if (!trayAvailable(app.arguments().contains(QLatin1String(tavrinLogOnOption)))) {
+    // At log-on the desktop's tray and the VPN service may both still be starting.
+    const bool atLogOn = app.arguments().contains(QLatin1String(tavrinLogOnOption));
+    if (atLogOn)
+        QTavrinServiceConnection::setStartPatience(serviceWaitAtLogOnMs);
+    if (!trayAvailable(atLogOn)) {
         notifyNoTrayHost();
         return printAndReturn("Systray is not supported by this operating system.\n", 1);
     }

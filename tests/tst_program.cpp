@@ -54,8 +54,10 @@ class tst_Program : public QObject
 
 private slots:
     void initTestCase();
-    void damagedFont();
-    void instancesMouseAndScaleTwo();
+    void startEnds_data();
+    void startEnds();
+    void instancesMouseAndScales_data();
+    void instancesMouseAndScales();
     void keyboardOnly();
 };
 
@@ -70,10 +72,20 @@ void tst_Program::initTestCase()
             && QFile::exists(TavrinTestEnvironment::buildDir() + "/tools/traywait"));
 }
 
-// A font that does not load ends the start with 2 and says which (the other ends: without a
-// tray, tst_desktop; without a service, tst_maindialog).
-void tst_Program::damagedFont()
+// The ways a start ends early, each with its code: a font that does not load (and which one
+// it was), no service (its box, then 3), and at log-on a service that comes late, is waited
+// for and then closes the link (its box, then 4). Without a tray: tst_desktop.
+void tst_Program::startEnds_data()
 {
+    QTest::addColumn<int>("code");
+    QTest::newRow("font") << 2;
+    QTest::newRow("no service") << 3;
+    QTest::newRow("late service closes") << 4;
+}
+
+void tst_Program::startEnds()
+{
+    QFETCH(int, code);
     ProgramRun run;
     VERIFY_SET_UP(run.setUp(true, false));
     QTemporaryDir folder;
@@ -81,25 +93,51 @@ void tst_Program::damagedFont()
     QVERIFY(QDir().mkpath(folder.filePath("Fonts")) && junk.open(QIODevice::WriteOnly)
             && junk.write(QByteArray(2048, 'Z')) == 2048);
     junk.close();
-    QProcess *client = run.start(TavrinTestEnvironment::clientProgram(), {}, folder.path());
+    QProcess *client = run.start(TavrinTestEnvironment::clientProgram(),
+                                 code == 4 ? QStringList{"--autostart"} : QStringList(),
+                                 code == 2 ? folder.path() : TavrinTestEnvironment::buildDir());
+    if (code == 4) {
+        QFile log(run.home() + "/tavrin-client.log");
+        WAIT_FOR(log.open(QIODevice::ReadOnly) && log.readAll().contains("not there yet"));
+        VERIFY_SET_UP(run.startSim({"--close-after-received", "1"}));
+    }
+    if (code != 2) {
+        const QString box = run.waitForWindow("^Connection error");
+        QVERIFY(!box.isEmpty() && run.xdotool({"windowfocus", "--sync", box}));
+        WAIT_FOR(run.tool("xdotool", {"getwindowfocus"}).trimmed() == box);
+        QVERIFY(run.key("Return"));
+    }
     QVERIFY2(waitForExit(client), "tavrin-client did not end");
     QCOMPARE(client->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(client->exitCode(), 2);
-    QCOMPARE(client->readAllStandardOutput(),
-             QByteArray("Error registering font b\nError while registering fonts.\n"));
+    QCOMPARE(client->exitCode(), code);
+    if (code == 2) {
+        QCOMPARE(client->readAllStandardOutput(),
+                 QByteArray("Error registering font b\nError while registering fonts.\n"));
+    }
 }
 
-// At twice the scale, with the mouse. A second start, under another name, ends at once and
-// leaves the first untouched; the lock of one that died is taken over. The window is twice as
-// large, cut round at that size, and draws the double-size images; the chooser's face connects
-// to the server remembered from the last run. Exit from the tray menu (by its mnemonic) takes
-// the tunnel down and ends it.
-void tst_Program::instancesMouseAndScaleTwo()
+// At laptops' scales and at twice the scale (Xft.dpi / 96), with the mouse. A second start,
+// under another name, ends at once and leaves the first untouched; the lock of one that died is
+// taken over. The window is larger by the scale with its outline on its very edges, and draws the
+// double-size images (made smaller below 200 %) and a line between each two of the chooser's
+// rows; the chooser's face connects to the server remembered from the last run. Exit from the
+// tray menu (by its mnemonic) takes the tunnel down and ends it.
+void tst_Program::instancesMouseAndScales_data()
 {
+    QTest::addColumn<int>("dpi");
+    QTest::newRow("200 %") << 192;
+    QTest::newRow("125 %") << 120;
+    QTest::newRow("150 %") << 144;
+}
+
+void tst_Program::instancesMouseAndScales()
+{
+    QFETCH(int, dpi);
     ProgramRun run;
     run.setScreenSize("1600x1200");
     VERIFY_SET_UP(run.setUp(true, true, fastSim));
-    run.environment().insert("QT_SCALE_FACTOR", "2");
+    run.tool("xprop", {"-root", "-f", "RESOURCE_MANAGER", "8s", "-set", "RESOURCE_MANAGER",
+                       QStringLiteral("Xft.dpi:\t%1\n").arg(dpi)});
     run.storeLogin();
     QProcess *first = run.start();
     QVERIFY2(!run.waitForWindow(mainWindow).isEmpty(), "no main window");
@@ -117,20 +155,31 @@ void tst_Program::instancesMouseAndScaleTwo()
     QVERIFY2(run.waitForSimLog("SVC CLIENT session=2 connected"), qPrintable(run.simLog()));
     const QString window = run.waitForWindow(mainWindow);
     QVERIFY2(!window.isEmpty(), "no main window");
+    const qreal scale = dpi / 96.0;
+    const auto image = [scale](const QImage &doubled) { // made smaller to the scale
+        return doubled.scaled(doubled.size() * scale / 2, Qt::IgnoreAspectRatio,
+                              Qt::SmoothTransformation);
+    };
     QImage shot; // where the window ends up: it is placed after it has been mapped
     const QRect screen(0, 0, 1600, 1200);
-    WAIT_FOR(showsImage(shot = run.screenshot("scale-2-login"), screen,
-                        QImage(":/imgs/login-user@2x.png")));
+    WAIT_FOR(showsImage(shot = run.screenshot(QString("scale-%1-login").arg(dpi)), screen,
+                        image(QImage(":/imgs/login-user@2x.png"))));
     const QRect geometry = run.geometry(window);
-    QCOMPARE(geometry.size(), QSize(688, 1090));
-    const auto at = [&geometry](int x, int y) { return geometry.topLeft() + 2 * QPoint(x, y); };
-    QVERIFY(shot.pixel(geometry.topLeft()) == qRgb(0, 0, 0)
-            && shot.pixel(geometry.bottomRight()) == qRgb(0, 0, 0));
+    QCOMPARE(geometry.size(), QSize(344, 545) * scale); // rounded as the screen rounds it
+    const auto at = [&](int x, int y) { return geometry.topLeft() + QPoint(x, y) * scale; };
+    const QString faults = outlineFaults(shot, geometry);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults));
     // Settings, then the chooser's popup button once the list is in; once up, the strip is blue.
     QVERIFY(run.waitForSimLog("HTTP GET /get_list"));
     const int windows = run.windows(QString(), QString::number(client->processId())).size();
     QVERIFY(run.click(at(250, 440)) && run.click(at(300, 102)) && popup(run, client, windows, true));
-    WAIT_FOR(showsImage(run.screenshot("scale-2-list"), screen, QImage(":/imgs/flags/FR@2x.png")));
+    WAIT_FOR(showsImage(shot = run.screenshot(QString("scale-%1-list").arg(dpi)), screen,
+                        image(QImage(":/imgs/flags/FR@2x.png"))));
+    int lines = 0; // between the six rows shown, through the gap between stars and flags
+    for (int y = geometry.top(), x = at(70, 0).x(); y < geometry.bottom(); ++y)
+        lines += shot.pixel(x, y) != qRgb(202, 202, 202)
+                 && shot.pixel(x, y + 1) == qRgb(202, 202, 202);
+    QCOMPARE(lines, 5);
     QVERIFY(run.key("Escape") && popup(run, client, windows, false) && run.click(at(100, 102)));
     QVERIFY2(run.waitForSimLog("connect host=127\\.0\\.0\\.12 "), qPrintable(run.simLog()));
     WAIT_FOR(run.pixel(at(10, 330)) == qRgb(66, 176, 227));

@@ -8,7 +8,7 @@ namespace {
 
 const QString windowsBuild = QStringLiteral(TAVRIN_WINDOWS_BUILD_DIR);
 const QString mainWindow = QStringLiteral("^Tavrin Client$");
-const QPoint trayIcon(1024 - 12, 12); // trayer sits in the top right corner
+const QPoint trayIcon(1600 - 12, 12); // trayer sits in the top right corner
 
 QString windowsProgram(const char *path)
 {
@@ -35,14 +35,19 @@ class tst_Wine : public QObject
 
 private slots:
     void initTestCase();
+    void loginSecondInstanceAndTrayExit_data();
     void loginSecondInstanceAndTrayExit();
+    void serviceEnds_data();
+    void serviceEnds();
 
 private:
     void useWine(ProgramRun *run);
     QString setUp(ProgramRun *run, QTavrinSimProcess *sim, const QStringList &simArguments);
-    QProcess *startClient(ProgramRun *run)
+    QString startSim(ProgramRun *run, QTavrinSimProcess *sim, const QStringList &arguments);
+    QProcess *startClient(ProgramRun *run, const QStringList &arguments = {})
     {
-        return run->start("wine", {windowsProgram("app/tavrin-client.exe")}, windowsBuild);
+        return run->start("wine", QStringList{windowsProgram("app/tavrin-client.exe")} + arguments,
+                          windowsBuild);
     }
 
     QTemporaryDir m_prefix{QDir::tempPath() + "/wine-prefix-XXXXXX"};
@@ -93,23 +98,43 @@ QString tst_Wine::setUp(ProgramRun *run, QTavrinSimProcess *sim, const QStringLi
     run->tool("wineboot", {}, &exitCode);
     if (exitCode != 0)
         return "wineboot did not start the prefix";
+    return sim ? startSim(run, sim, simArguments) : QString();
+}
+
+QString tst_Wine::startSim(ProgramRun *run, QTavrinSimProcess *sim, const QStringList &arguments)
+{
     sim->process()->setProcessEnvironment(run->environment());
-    if (!sim->start("wine", QStringList{windowsProgram("sim/tavrin-sim.exe")} + simArguments,
+    if (!sim->start("wine", QStringList{windowsProgram("sim/tavrin-sim.exe")} + arguments,
                     LongPatience))
         return sim->errorString();
     run->environment().insert("TAVRIN_API_HOST", sim->apiHost());
     return QString();
 }
 
-// A person logs in with the keys, a second start ends at once with 0 and leaves the first
-// alone, and Exit from the tray menu (by its mnemonic) ends the program with 0.
+// At Windows' scales (LogPixels, read by every program Wine starts; 100 % last, for later runs)
+// the window is larger by the scale with its outline on its very edges; a person logs in with the
+// keys, a second start ends at once with 0 and leaves the first alone, and Exit from the tray
+// menu (by its mnemonic) ends the program with 0.
+void tst_Wine::loginSecondInstanceAndTrayExit_data()
+{
+    QTest::addColumn<int>("dpi");
+    QTest::newRow("125 %") << 120;
+    QTest::newRow("150 %") << 144;
+    QTest::newRow("100 %") << 96;
+}
+
 void tst_Wine::loginSecondInstanceAndTrayExit()
 {
+    QFETCH(int, dpi);
     ProgramRun run;
+    run.setScreenSize("1600x1200");
     QTavrinSimProcess sim;
     const QString error = setUp(&run, &sim, {"--connect-delay", "50", "--disconnect-delay", "50"});
     WineSession wine{&run};
     QVERIFY2(error.isEmpty(), qPrintable(error));
+    run.tool("wine", {"reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t",
+                      "REG_DWORD", "/d", QString::number(dpi), "/f"});
+    run.tool("wine", {"reg", "delete", "HKCU\\Software\\Tavrin", "/f"}); // no earlier row's login
     // Wine now and then docks a program's first tray icon as an empty slot that takes no click
     // (Wine's own background, about every other fresh display here); a person would start the
     // program again, and so does the test, after ending it with Ctrl+Q.
@@ -126,7 +151,7 @@ void tst_Wine::loginSecondInstanceAndTrayExit()
         ++session;
         window = run.waitForWindow(mainWindow);
         QVERIFY2(!window.isEmpty(), "no main window");
-        QCOMPARE(run.geometry(window).size(), QSize(344, 545));
+        QCOMPARE(run.geometry(window).size(), QSize(344, 545) * (dpi / 96.0));
         // Wine hands the window the keyboard a moment after the window manager activated it.
         QVERIFY(run.xdotool({"windowactivate", "--sync", window}));
         WAIT_FOR(run.tool("xdotool", {"getwindowfocus"}).trimmed() == window);
@@ -134,6 +159,9 @@ void tst_Wine::loginSecondInstanceAndTrayExit()
             break;
         qInfo("Wine left the tray icon an empty slot; the program is started again");
     }
+    const QString faults = outlineFaults(run.screenshot(QString("wine-scale-%1").arg(dpi)),
+                                         run.geometry(window));
+    QVERIFY2(faults.isEmpty(), qPrintable(faults));
     QVERIFY(run.xdotool({"type", "demo"}) && run.key("Tab") && run.xdotool({"type", "demo"})
             && run.key("Return"));
     const QRegularExpression connected(
@@ -159,6 +187,47 @@ void tst_Wine::loginSecondInstanceAndTrayExit()
     run.screenshot("wine-tray-exit");
     QVERIFY2(ended, "Exit from the tray menu did not end the program");
     QCOMPARE(client->exitCode(), 0);
+}
+
+// The service's two ends, each with its box under exactly its own title, then its code: none
+// at start (3), and at log-on one that comes late, is waited for, then closes the link (4).
+void tst_Wine::serviceEnds_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::newRow("no service") << 3;
+    QTest::newRow("late service closes") << 4;
+}
+
+void tst_Wine::serviceEnds()
+{
+    QFETCH(int, code);
+    ProgramRun run;
+    QTavrinSimProcess sim;
+    const QString error = setUp(&run, nullptr, {});
+    WineSession wine{&run};
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    // No login stored by an earlier run: the client's first request is the credentials one.
+    run.tool("wine", {"reg", "delete", "HKCU\\Software\\Tavrin", "/f"});
+    QProcess *client = startClient(&run, code == 4 ? QStringList{"--autostart"} : QStringList());
+    if (code == 4) {
+        const auto waiting = [&] {
+            const QDir users(m_prefix.path() + "/drive_c/users");
+            for (const QString &user : users.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                QFile log(users.filePath(user + "/tavrin-client.log"));
+                if (log.open(QIODevice::ReadOnly) && log.readAll().contains("not there yet"))
+                    return true;
+            }
+            return false;
+        };
+        WAIT_FOR(waiting());
+        VERIFY_SET_UP(startSim(&run, &sim, {"--close-after-received", "1"}));
+    }
+    const QString box = run.waitForWindow("^Connection error$");
+    QVERIFY2(!box.isEmpty(), "no box titled exactly \"Connection error\"");
+    QVERIFY(run.xdotool({"windowactivate", "--sync", box}));
+    WAIT_FOR(run.tool("xdotool", {"getwindowfocus"}).trimmed() == box);
+    QVERIFY(run.key("Return") && waitForExit(client));
+    QCOMPARE(client->exitCode(), code);
 }
 
 TAVRIN_TEST_MAIN(tst_Wine)

@@ -32,6 +32,16 @@ QByteArray waitForLine(QProcess *process, const QByteArray &prefix, int count)
     return waitUntil(seen, LongPatience) ? line : QByteArray();
 }
 
+QString outlineFaults(const QImage &shot, const QRect &window)
+{
+    QString row;
+    for (int x = window.left(); x <= window.right(); ++x) {
+        const QRgb pixel = shot.pixel(x, window.bottom());
+        row += pixel == qRgb(160, 160, 160) ? 'o' : pixel == qRgb(0, 0, 0) ? '#' : '?';
+    }
+    return QRegularExpression("^#{1,12}o+#{1,12}$").match(row).hasMatch() ? QString() : row;
+}
+
 ProgramRun::ProgramRun()
 {
     for (const auto &[name, path] : TavrinTestEnvironment::makeSessionFolders(m_root.path()))

@@ -22,6 +22,10 @@ inline bool waitForExit(QProcess *process)
 }
 QByteArray waitForLine(QProcess *process, const QByteArray &prefix, int count = 1);
 
+// Empty when a screenshot shows the window's last row as the outline's grey, its cut corners as
+// the black root window; otherwise that row as 'o' grey, '#' black and '?' anything else.
+QString outlineFaults(const QImage &shot, const QRect &window);
+
 #define WAIT_FOR(condition) \
     QVERIFY2(QTest::qWaitFor([&] { return bool(condition); }, LongPatience), #condition)
 
