@@ -57,7 +57,6 @@ class tst_MainDialog : public QObject
 
 private slots:
     void init() { TavrinTestDesktop::resetSettings(); }
-    void serviceGone_data();
     void serviceGone();
     void storedSettingsAndServerList();
     void stateDisplay_data();
@@ -68,35 +67,22 @@ private slots:
     void chrome();
 };
 
-void tst_MainDialog::serviceGone_data()
-{
-    QTest::addColumn<bool>("reachable");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("unreachable") << false << "Can't connect to Tavrin service.";
-    QTest::newRow("closes the link")
-            << true << "Connection to Tavrin service was closed.\nTerminating this app.";
-}
-
-// A service that cannot be reached, or that closes the link after the first request.
+// A service that closes the link after the first request: the box, and the loop ends with 4.
 void tst_MainDialog::serviceGone()
 {
-    QFETCH(bool, reachable);
     Desktop desktop({"--close-after-received", "2"});
-    QVERIFY(desktop.open(reachable));
-    if (reachable) {
-        QVERIFY(desktop.deliver(QByteArray()));
-        click(desktop.widget<QPushButton>("connect_button"));
-        QEventLoop loop;
-        QTimer::singleShot(LongPatience, &loop, [&loop] { loop.exit(-1); });
-        QCOMPARE(loop.exec(), 4);
-        // The exit ends every later event loop until QCoreApplication::exec() has run once.
-        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
-        QCOMPARE(QCoreApplication::exec(), 0);
-    }
+    QVERIFY(desktop.open() && desktop.deliver(QByteArray()));
+    click(desktop.widget<QPushButton>("connect_button"));
+    QEventLoop loop;
+    QTimer::singleShot(LongPatience, &loop, [&loop] { loop.exit(-1); });
+    QCOMPARE(loop.exec(), 4);
+    // The exit ends every later event loop until QCoreApplication::exec() has run once.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCOMPARE(QCoreApplication::exec(), 0);
     QCOMPARE(desktop.boxes().size(), 1);
-    QFETCH(QString, text);
-    QCOMPARE(desktop.box(), QString("Connection error|%1|%2").arg(text).arg(QMessageBox::Critical));
-    QVERIFY(reachable || !desktop.tray()->icon()->isVisible()); // no tray without a service
+    QCOMPARE(desktop.box(), QString("Connection error|Connection to Tavrin service was closed.\n"
+                                    "Terminating this app.|%1")
+                                    .arg(QMessageBox::Critical));
 }
 
 // The fields and options as stored. The chooser and the tray's menu hold the list in key order,
@@ -341,20 +327,13 @@ void tst_MainDialog::keysAndTitle()
     QCOMPARE(desktop.page(), 1);
 }
 
-// The rounded shape with its outline, and the drag from wherever a press reaches the window.
+// The drag from wherever a press reaches the window (its shape and outline: the whole-program
+// runs, at every scale).
 void tst_MainDialog::chrome()
 {
     Desktop desktop;
     QMainDialog *window = desktop.open();
     QVERIFY(window && QTest::qWaitForWindowExposed(window));
-    const QRegion mask = window->mask();
-    for (const QPoint &corner : {QPoint(0, 0), QPoint(343, 0), QPoint(1, 543), QPoint(342, 543)})
-        QVERIFY(!mask.contains(corner));
-    for (const QPoint &edge : {QPoint(10, 0), QPoint(0, 10), QPoint(343, 534), QPoint(172, 544)})
-        QVERIFY(mask.contains(edge));
-    const QImage shot = window->grab().toImage();
-    QCOMPARE(QColor(shot.pixel(0, 300)), QColor(160, 160, 160));
-    QCOMPARE(QColor(shot.pixel(5, 300)), QColor(247, 247, 247));
     QWindow *handle = window->windowHandle();
     const auto at = [handle](const QPoint &global) { return handle->mapFromGlobal(global); };
     const std::tuple<const char *, Qt::MouseButton, bool> presses[]

@@ -4,6 +4,8 @@
 
 #include "programrun.h"
 
+#include <QtCore/qdiriterator.h>
+
 namespace {
 
 const QString windowsBuild = QStringLiteral(TAVRIN_WINDOWS_BUILD_DIR);
@@ -206,25 +208,20 @@ void tst_Wine::serviceEnds()
     const QString error = setUp(&run, nullptr, {});
     WineSession wine{&run};
     QVERIFY2(error.isEmpty(), qPrintable(error));
-    // No login stored by an earlier run: the client's first request is the credentials one.
-    run.tool("wine", {"reg", "delete", "HKCU\\Software\\Tavrin", "/f"});
+    run.tool("wine", {"reg", "delete", "HKCU\\Software\\Tavrin", "/f"}); // asks for credentials
     QProcess *client = startClient(&run, code == 4 ? QStringList{"--autostart"} : QStringList());
     if (code == 4) {
-        const auto waiting = [&] {
-            const QDir users(m_prefix.path() + "/drive_c/users");
-            for (const QString &user : users.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-                QFile log(users.filePath(user + "/tavrin-client.log"));
-                if (log.open(QIODevice::ReadOnly) && log.readAll().contains("not there yet"))
-                    return true;
-            }
-            return false;
+        const auto waiting = [&] { // the log in the profile folder, named after the user
+            QDirIterator logs(m_prefix.path() + "/drive_c/users", {"tavrin-client.log"},
+                              QDir::Files, QDirIterator::Subdirectories);
+            QFile log(logs.hasNext() ? logs.next() : QString());
+            return log.open(QIODevice::ReadOnly) && log.readAll().contains("not there yet");
         };
         WAIT_FOR(waiting());
         VERIFY_SET_UP(startSim(&run, &sim, {"--close-after-received", "1"}));
     }
     const QString box = run.waitForWindow("^Connection error$");
-    QVERIFY2(!box.isEmpty(), "no box titled exactly \"Connection error\"");
-    QVERIFY(run.xdotool({"windowactivate", "--sync", box}));
+    QVERIFY2(!box.isEmpty() && run.xdotool({"windowactivate", "--sync", box}), "no such box");
     WAIT_FOR(run.tool("xdotool", {"getwindowfocus"}).trimmed() == box);
     QVERIFY(run.key("Return") && waitForExit(client));
     QCOMPARE(client->exitCode(), code);
