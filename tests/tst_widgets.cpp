@@ -159,6 +159,10 @@ private slots:
             texts << model.index(row).data(Qt::AccessibleTextRole).toString();
         QCOMPARE(texts.join('|'), "Automatic|Germany, favourite, 42 ms|Germany 2, 42 ms|"
                                   "France, no answer|Japan|France");
+        const QVariantMap automatic{{"name", "Automatic"},
+                                    {"code", "auto"},
+                                    {"hostname", "auto.test"}};
+        QCOMPARE(model.index(0).data(Qt::UserRole).toMap(), automatic); // no "ping" unmeasured
         // Favourite texts set one after the other, and the favourites they give: in row order,
         // both Frances; marks only added; the space is the name's; empty names mark nothing.
         // clang-format off
@@ -200,6 +204,10 @@ private slots:
         for (int row = 0; row < 8; ++row)
             box.serverModel()->setLatency(QString::number(row),
                                           QList<int>{199, 200, 399, 400, 0}.value(row, -1));
+        QVariantMap entry = box.itemData(7, Qt::UserRole).toMap(); // the long name's
+        QCOMPARE(entry.value("ping"), QVariant(-1));
+        entry["ping"] = 150;
+        box.setItemData(7, entry, Qt::UserRole); // and the row is painted green
         const int w = box.width(), h = box.height();
         for (const bool named : {true, false}) {
             box.setCurrentServer(named ? servers.at(7) : VPNServer());
@@ -223,7 +231,7 @@ private slots:
             box.itemDelegate()->paint(&painter, option, box.model()->index(row, 0));
         }
         painter.end();
-        const QRgb bands[] = {Green, Amber, Amber, Red, Gray, Gray, Gray, Gray};
+        const QRgb bands[] = {Green, Amber, Amber, Red, Gray, Gray, Gray, Green};
         for (int row = 0, y = 0; row < 8; ++row, y += 41) {
             const QRgb back = row == 2 ? Highlight : White;
             // No flag for XX; the name in black.

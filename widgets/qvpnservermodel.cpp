@@ -50,17 +50,40 @@ QVariant QVPNServerModel::data(const QModelIndex &index, int role) const
         return int(row.favorite ? Qt::Checked : Qt::Unchecked);
     case Qt::AccessibleTextRole:
         return rowText(row.server.name, row.favorite, latency);
+    case ServerEntryRole:
+        return serverEntry(row.server, latency);
     default:
         return QVariant();
     }
 }
 
+QVariantMap QVPNServerModel::serverEntry(const VPNServer &server, const QVariant &latency)
+{
+    QVariantMap entry{{QStringLiteral("name"), server.name},
+                      {QStringLiteral("code"), server.code},
+                      {QStringLiteral("hostname"), server.hostname}};
+    if (latency.isValid())
+        entry.insert(QStringLiteral("ping"), latency);
+    return entry;
+}
+
 bool QVPNServerModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::CheckStateRole
+    if ((role != Qt::CheckStateRole && role != ServerEntryRole)
         || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return false;
-    setFavorite(index.row(), value.toInt() == Qt::Checked);
+    if (role == Qt::CheckStateRole) {
+        setFavorite(index.row(), value.toInt() == Qt::Checked);
+        return true;
+    }
+    const QVariantMap entry = value.toMap();
+    Row &row = m_rows[index.row()];
+    row.server = {entry.value(QStringLiteral("name")).toString(),
+                  entry.value(QStringLiteral("code")).toString(),
+                  entry.value(QStringLiteral("hostname")).toString()};
+    row.measured = entry.contains(QStringLiteral("ping"));
+    row.latency = entry.value(QStringLiteral("ping")).toInt();
+    emit dataChanged(index, index);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <QtCore/qabstractitemmodel.h>
 #include <QtCore/qlist.h>
 #include <QtCore/qstringlist.h>
+#include <QtCore/qvariant.h>
 #include <QtCore/qvector.h>
 
 // The servers the user chooses from, one row each in list order. A row shows its server's name
@@ -15,13 +16,18 @@
 //
 // The rows are checkable only, neither enabled nor selectable: the chooser's popup leaves them
 // alone, and its item delegate picks rows and toggles stars.
+//
+// Qt::UserRole holds a row's server entry as a variant map: "name", "code", "hostname", and
+// "ping" (the latency) once measured. Setting such a map there sets the row's server and its
+// latency ("ping" absent: not measured).
 class QVPNServerModel : public QAbstractListModel
 {
     Q_OBJECT
 
 public:
     enum Roles {
-        NameRole = Qt::UserRole,
+        ServerEntryRole = Qt::UserRole,
+        NameRole,
         CodeRole,
         HostnameRole,
         // An int once measured, no value before.
@@ -58,6 +64,8 @@ public slots:
     void setLatency(const QString &hostname, int latency);
 
 private:
+    static QVariantMap serverEntry(const VPNServer &server, const QVariant &latency);
+
     struct Row
     {
         VPNServer server;
