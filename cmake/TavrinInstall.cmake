@@ -6,7 +6,8 @@
 #   share/applications/tavrin-client.desktop
 #   share/icons/hicolor/*/apps/tavrin-client.{png,svg}
 #   share/metainfo/invalid.tavrin.client.metainfo.xml
-#   share/doc/tavrin-client/              copyright and the licence texts it names
+#   share/doc/tavrin-client/              copyright and the licence texts it names, changelog.gz
+#   share/man/man1/tavrin-client.1.gz
 #
 # The program looks for its fonts in <program folder>/../share/tavrin-client/Fonts, so the
 # data folder must stay beside bin/ under one prefix.
@@ -30,6 +31,20 @@ install(FILES ${TAVRIN_DESKTOP_DIR}/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavrin-client)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/licenses/
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavrin-client)
+# The changelog and the manual page, compressed as Debian wants them: at the highest level,
+# without the name and time of the uncompressed file, so that every build gives the same bytes.
+foreach(document changelog tavrin-client.1)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${document}.gz
+        COMMAND ${CMAKE_COMMAND} -E copy ${TAVRIN_DESKTOP_DIR}/${document} ${document}
+        COMMAND gzip -9nf ${document}
+        WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+        DEPENDS ${TAVRIN_DESKTOP_DIR}/${document} VERBATIM)
+endforeach()
+add_custom_target(tavrin_documents ALL
+    DEPENDS ${CMAKE_BINARY_DIR}/changelog.gz ${CMAKE_BINARY_DIR}/tavrin-client.1.gz)
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavrin-client)
+install(FILES ${CMAKE_BINARY_DIR}/tavrin-client.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The fonts are not copied but linked to the system's files, which the package depends on. The
 # links are made when installing, once the prefix is known: relative where the fonts lie under

@@ -24,8 +24,9 @@ PACKAGES=(
     # desktop entry check for the autostart entry and the launcher
     desktop-file-utils
     # the Debian package (cpack finds the programs in it with file and works out their
-    # dependencies with dpkg-shlibdeps) and the check of its AppStream metainfo
-    dpkg-dev file appstream
+    # dependencies with dpkg-shlibdeps), the check of its AppStream metainfo, Debian's own
+    # check of the package, and the manual page's
+    dpkg-dev file appstream lintian man-db
     # real-window tests and the demo: X server, tray host, input and window tools
     xvfb xauth trayer openbox xdotool x11-utils x11-apps libx11-dev imagemagick
     # modern trays: a private session bus and the stand-in watcher (Python GObject)

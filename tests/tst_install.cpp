@@ -23,13 +23,14 @@ QStringList expectedFiles()
     QStringList files{"bin/tavrin-client", "share/applications/tavrin-client.desktop",
                       "share/icons/hicolor/scalable/apps/tavrin-client.svg",
                       "share/metainfo/invalid.tavrin.client.metainfo.xml",
-                      "share/doc/tavrin-client/copyright"};
+                      "share/man/man1/tavrin-client.1.gz"};
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
         files.append(QString("share/icons/hicolor/%1x%1/apps/tavrin-client.png").arg(size));
     for (const char *face : {"-Light", "-Regular", "-Medium", "-Bold", "-Black", "Condensed-Bold"})
         files.append(QString("share/tavrin-client/Fonts/Roboto%1.ttf").arg(face));
     const QDir licences(TavrinTestEnvironment::sourceDir() + "/resources/licenses");
-    for (const QString &licence : licences.entryList(QDir::Files))
+    for (const QString &licence :
+         licences.entryList(QDir::Files) + QStringList{"copyright", "changelog.gz"})
         files.append("share/doc/tavrin-client/" + licence);
     files.sort();
     return files;
@@ -67,8 +68,8 @@ private:
 void tst_Install::initTestCase()
 {
     const QString missing = missingTool({"cmake", "cpack", "desktop-file-validate", "appstreamcli",
-                                         "dpkg-deb", "dpkg-shlibdeps", "file", "Xvfb", "trayer",
-                                         "xdotool", "xprop"});
+                                         "dpkg-deb", "dpkg-shlibdeps", "file", "lintian", "Xvfb",
+                                         "trayer", "xdotool", "xprop"});
     if (!missing.isEmpty())
         QSKIP(qPrintable(missing));
     QVERIFY2(!TavrinTestEnvironment::simProgram().isEmpty(), "tavrin-sim is not built");
@@ -92,6 +93,7 @@ void tst_Install::debianPackage()
                                                            "unhinted(,|\n)"))
                      && fields.contains("libqt5widgets5") && fields.contains("libqt5network5"),
              qPrintable(fields));
+    QVERIFY2(runTool("lintian", {"--fail-on", "error,warning", deb}, &m_output), m_output.data());
     QVERIFY(runTool("dpkg-deb", {"-x", deb, out.filePath("root")}, &m_output));
     // Every file in place, the fonts links that reach the system's; the launcher and the
     // metadata pass their validators without a warning; the program starts.
