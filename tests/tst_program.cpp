@@ -196,17 +196,13 @@ void tst_Program::keyboardOnly()
     WAIT_FOR(run.tool("xdotool", {"getactivewindow"}).trimmed() == window);
     QVERIFY(run.xdotool({"type", "demo"}) && run.key("Tab") && run.xdotool({"type", "demo"})
             && run.key("Return"));
-    // Keys go in once the window shows the page they are meant for: the big button in red,
-    // which takes the focus, or the chooser in blue.
-    const auto shows = [&](QRgb face) {
-        return QTest::qWaitFor(
-                [&] { return run.pixel(run.geometry(window).topLeft() + QPoint(30, 75)) == face; },
-                LongPatience);
-    };
+    // Keys go in once the window shows their page: the big button (red) or the chooser (blue).
+    const auto face = [&] { return run.pixel(run.geometry(window).topLeft() + QPoint(30, 75)); };
     QVERIFY2(run.waitForSimLog("state=Connected "), qPrintable(run.simLog()));
-    QVERIFY(shows(qRgb(242, 113, 104)) && run.key("space"));
+    WAIT_FOR(face() == qRgb(242, 113, 104));
+    QVERIFY(run.key("space"));
     QVERIFY2(run.waitForSimLog("state=Disconnected"), qPrintable(run.simLog()));
-    QVERIFY(shows(qRgb(66, 176, 227)));
+    WAIT_FOR(face() == qRgb(66, 176, 227));
     // Now the chooser has it: Space opens its list, Escape closes the list alone.
     const int windows = run.windows(QString(), QString::number(client->processId())).size();
     QVERIFY(run.key("space") && popup(run, client, windows, true) && run.key("Escape")
