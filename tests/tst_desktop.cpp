@@ -40,8 +40,9 @@ void tst_Desktop::trayWaitAtLogOn()
     watcher->kill();
     QVERIFY(waitForExit(watcher));
     VERIFY_SET_UP(run.startWatcher({}, &watcher)); // now with a panel as its host
-    QFile log(run.home() + "/tavrin-client.log");
-    WAIT_FOR(log.open(QIODevice::ReadOnly) && log.readAll().contains("not there yet"));
+    WAIT_FOR(TavrinTestEnvironment::logEntries(run.home() + "/tavrin-client.log")
+                     .join('\n')
+                     .contains("not there yet"));
     VERIFY_SET_UP(run.startSim({}));
     QVERIFY2(!run.waitForWindow("^Tavrin Client$").isEmpty(), "no window once the tray came");
     QVERIFY(run.waitForSimLog("SVC CLIENT session=1 connected"));
