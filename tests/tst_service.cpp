@@ -53,6 +53,7 @@ struct Recorder : QStringList
         });
         on(&C::loginFailed, [] { return QString("login failed"); });
         on(&C::error, [](QString text) { return QString("error %1").arg(text); });
+        on(&C::connectionLost, [] { return QString("lost"); });
     }
 };
 
@@ -182,26 +183,30 @@ private slots:
         QVERIFY(recorder.value(0).endsWith("the service does not read the requests sent before"));
     }
 
-    // The service answers a status request and closes the link, which is no loss to tell; the
-    // frames sent before the close are still handled.
+    // The service closes the link: after a status request that is no loss to tell, else it is
+    // told. Either way every frame sent before the close is handled first, even one a turn.
     void closing()
     {
-        Service service;
-        QTavrinServiceConnection connection;
-        QVERIFY(service.accept(&connection));
-        Recorder recorder(&connection);
-        QSignalSpy lost(&connection, &QTavrinServiceConnection::connectionLost);
-        QVERIFY(connection.sendStatusRequest());
-        QVERIFY(waitUntil([&] { return service.received.size() == 4; }));
-        service.client->write(buildStatusFrame(Disconnected));
-        service.client->disconnectFromServer();
-        QVERIFY(waitUntil([&] {
-            return service.client->state() == QLocalSocket::UnconnectedState
-                   && !connection.isConnected();
-        }));
-        QCOMPARE(service.received.toHex(), QByteArray("01040102"));
-        QCOMPARE(recorder.join(' '), "state 3");
-        QCOMPARE(lost.count(), 0);
+        for (const bool asked : {true, false}) {
+            Service service;
+            QTavrinServiceConnection connection;
+            QVERIFY(service.accept(&connection));
+            connection.setReadTurn(0);
+            Recorder recorder(&connection);
+            QVERIFY(!asked || connection.sendStatusRequest());
+            QVERIFY(waitUntil([&] { return service.received.size() == (asked ? 4 : 0); }));
+            service.client->write(buildStatusFrame(Timeout) + buildFrame(LoginFailed)
+                                  + buildCredentialsReplyFrame("bGFzdA==")
+                                  + buildStatusFrame(Disconnected));
+            service.client->disconnectFromServer();
+            QVERIFY(waitUntil([&] {
+                return service.client->state() == QLocalSocket::UnconnectedState
+                       && !connection.isConnected();
+            }));
+            QCOMPARE(recorder.join('|'),
+                     QString("state 4|login failed|credentials bGFzdA==|state 3")
+                             + (asked ? "" : "|lost"));
+        }
     }
 
     // Windows: the pipe's owner ("-": unreadable) and its server's session against a client of
