@@ -1,6 +1,7 @@
 // The main window against the stand-in, driven through the window system's event path (QTest
 // on the window handle) so that Qt's popup, focus and default-button handling run as on a desktop.
 
+#include "base/tavrindeployment.h"
 #include "ping/qlatencymonitor.h"
 #include "service/tavrincredentials.h"
 #include "service/tavrinframe.h"
@@ -55,6 +56,12 @@ class tst_MainDialog : public QObject
 {
     Q_OBJECT
 
+public:
+    Q_INVOKABLE void openUrl(const QUrl &url) { m_opened = url.toString(); }
+
+private:
+    QString m_opened;
+
 private slots:
     void init() { TavrinTestDesktop::resetSettings(); }
     void serviceGone();
@@ -63,8 +70,7 @@ private slots:
     void stateDisplay();
     void loginBoxes();
     void screenReaderAndNotifications();
-    void keysAndTitle();
-    void chrome();
+    void keysTitleAndDrag();
 };
 
 // A service that closes the link after the first request: the box, and the loop ends with 4.
@@ -238,15 +244,16 @@ void tst_MainDialog::loginBoxes()
     QCOMPARE(pageThen, 0);
 }
 
-// What a screen reader reads of the window, by "role|name", follows the state. Hidden, the
-// window has the desktop told that the tunnel is up; the tray's Settings entry brings it back.
+// What a screen reader reads of the window, by "role|name", follows the state. Unless the window
+// is shown and active, the desktop is told that the tunnel is up. Minimise, close (to the tray)
+// and the tray's Settings entry, which brings it back.
 void tst_MainDialog::screenReaderAndNotifications()
 {
     QVPNClientSettings::setFavoriteServers("Zambia");
     QVPNClientSettings::setConnection({"Zambia", "ZM", "127.0.0.4"});
     Desktop desktop;
     QMainDialog *window = desktop.open();
-    QVERIFY(window && QTest::qWaitForWindowExposed(window));
+    QVERIFY(window && QTest::qWaitForWindowActive(window));
     const QMetaEnum roles = QMetaEnum::fromType<QAccessible::Role>();
     QStringList texts;
     std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *node) {
@@ -269,19 +276,30 @@ void tst_MainDialog::screenReaderAndNotifications()
          {"EditableText|Username", "Button|Connect", "CheckBox|Auto Login", "Chart|Bandwidth",
           "ComboBox|Connect, Zambia", "StaticText|VPN connection is disconnected."})
         QVERIFY2(texts.contains(text), text);
+    // Nothing is told while the window is shown and active; its minimise button minimises it,
+    // its close button hides it.
     QSignalSpy told(window->findChild<QConnectionNotifier *>(), &QConnectionNotifier::notify);
-    QVERIFY(!window->windowHandle()->close() && window->isHidden());
+    QVERIFY(desktop.deliver(buildConnectedFrame("10.8.0.2", 1) + buildStatusFrame(Disconnected)));
+    QVERIFY(told.isEmpty() && !window->isMinimized());
+    click(desktop.widget<QWidget>("minimize_button"));
+    QVERIFY(window->isMinimized() && window->isVisible());
+    desktop.tray()->settingsAction()->trigger();
+    QVERIFY(QTest::qWaitForWindowActive(window) && !window->isMinimized());
+    QWidget other; // shown, but another window is active
+    other.show();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
     QVERIFY(desktop.deliver(buildConnectedFrame("10.8.0.2", 1)));
     QVERIFY(read().contains("Button|Disconnect - Zambia")
             && texts.contains("StaticText|VPN connection is connected to Zambia."));
     QCOMPARE(told.value(0).value(0).toString(), "Connected to Zambia");
-    desktop.tray()->settingsAction()->trigger();
-    QVERIFY(window->isVisible());
+    click(desktop.widget<QWidget>("close_button"));
+    QVERIFY(window->isHidden());
 }
 
 // Enter logs in; the focus outline follows Tab, the mouse takes it away. The title's logo leads
-// back to the login page when disconnected only.
-void tst_MainDialog::keysAndTitle()
+// back to the login page when disconnected only. F1 opens the feedback page. The window's shape
+// and outline: the whole-program runs, at every scale.
+void tst_MainDialog::keysTitleAndDrag()
 {
     QVPNClientSettings::setCredentials("demo", "demo");
     Desktop desktop;
@@ -289,6 +307,27 @@ void tst_MainDialog::keysAndTitle()
     QVERIFY(window && QTest::qWaitForWindowActive(window));
     const auto press = [window](int key) { QTest::keyClick(window->windowHandle(), Qt::Key(key)); };
     QCOMPARE(QApplication::focusWidget(), desktop.widget<QWidget>("username_edit"));
+    // The window is dragged from wherever a press reaches it but its fields and buttons.
+    QWindow *handle = window->windowHandle();
+    const auto at = [handle](const QPoint &global) { return handle->mapFromGlobal(global); };
+    const std::tuple<const char *, Qt::MouseButton, bool> presses[]
+            = {{nullptr, Qt::RightButton, true},
+               {"title_label", Qt::LeftButton, true},
+               {"username_label", Qt::MiddleButton, true},
+               {"username_edit", Qt::LeftButton, false},
+               {"settings_button", Qt::LeftButton, false}};
+    for (const auto &[pressed, button, drags] : presses) {
+        window->move(100, 120);
+        QTRY_COMPARE(window->pos(), QPoint(100, 120));
+        QWidget *target = pressed ? desktop.widget<QWidget>(pressed) : window;
+        const QPoint start = target->mapToGlobal(QPoint(3, 3));
+        QTest::mousePress(handle, button, {}, at(start));
+        QTest::mouseMove(handle, at(start + QPoint(40, 25)));
+        QTest::mouseMove(handle, at(start + QPoint(-30, 60)));
+        QTest::mouseRelease(handle, button, {}, at(start + QPoint(-30, 60)));
+        QTest::mouseMove(handle, at(start + QPoint(90, 90))); // no drag after the release
+        QTRY_COMPARE(window->pos(), drags ? QPoint(70, 180) : QPoint(100, 120));
+    }
     press(Qt::Key_Tab); // the keys in use: the outline shows from now on
     press(Qt::Key_Backtab);
     press(Qt::Key_Return);
@@ -325,35 +364,9 @@ void tst_MainDialog::keysAndTitle()
     QVERIFY(desktop.deliver(buildConnectedFrame("10.8.0.2", 1)));
     click(title);
     QCOMPARE(desktop.page(), 1);
-}
-
-// The drag from wherever a press reaches the window (its shape and outline: the whole-program
-// runs, at every scale).
-void tst_MainDialog::chrome()
-{
-    Desktop desktop;
-    QMainDialog *window = desktop.open();
-    QVERIFY(window && QTest::qWaitForWindowExposed(window));
-    QWindow *handle = window->windowHandle();
-    const auto at = [handle](const QPoint &global) { return handle->mapFromGlobal(global); };
-    const std::tuple<const char *, Qt::MouseButton, bool> presses[]
-            = {{nullptr, Qt::RightButton, true},
-               {"title_label", Qt::LeftButton, true},
-               {"username_label", Qt::MiddleButton, true},
-               {"username_edit", Qt::LeftButton, false},
-               {"settings_button", Qt::LeftButton, false}};
-    for (const auto &[pressed, button, drags] : presses) {
-        window->move(100, 120);
-        QTRY_COMPARE(window->pos(), QPoint(100, 120));
-        QWidget *target = pressed ? desktop.widget<QWidget>(pressed) : window;
-        const QPoint start = target->mapToGlobal(QPoint(3, 3));
-        QTest::mousePress(handle, button, {}, at(start));
-        QTest::mouseMove(handle, at(start + QPoint(40, 25)));
-        QTest::mouseMove(handle, at(start + QPoint(-30, 60)));
-        QTest::mouseRelease(handle, button, {}, at(start + QPoint(-30, 60)));
-        QTest::mouseMove(handle, at(start + QPoint(90, 90))); // no drag after the release
-        QTRY_COMPARE(window->pos(), drags ? QPoint(70, 180) : QPoint(100, 120));
-    }
+    QDesktopServices::setUrlHandler(tavrinSiteBase().scheme(), this, "openUrl");
+    press(Qt::Key_F1); // Feedback, on the product's site
+    QCOMPARE(m_opened, tavrinSiteBase().toString() + "/feedback/");
 }
 
 TAVRIN_TEST_MAIN(tst_MainDialog)
