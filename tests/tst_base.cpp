@@ -71,28 +71,13 @@ private slots:
         }
     }
 
-    // Lines written from several threads at once (the ping thread logs too) stay whole.
-    void linesFromManyThreads()
-    {
-        QThreadPool pool;
-        pool.setMaxThreadCount(4);
-        for (int id = 0; id < 4; ++id) {
-            pool.start([id] {
-                for (int i = 0; i < 100; ++i)
-                    writeLog(QStringLiteral("%1 %2 %3").arg(id).arg(i).arg(QString(60, 'z')), Error);
-            });
-        }
-        pool.waitForDone();
-        const QStringList lines = TavrinTestEnvironment::logEntries();
-        QCOMPARE(lines.size(), 400);
-        QCOMPARE(lines.filter(QRegularExpression("\\AError: \\d \\d+ z{60}\\z")), lines);
-    }
-
-    // On disk when each call returns, under the keys that earlier versions wrote, for the user
-    // alone: the credentials as their credential text, never the password itself.
+    // A first run's: no options, the automatic server. On disk when each call returns, under the
+    // keys earlier versions wrote, for the user alone; the credentials as credential text only.
     void settingsStore()
     {
         QVERIFY(!QVPNClientSettings::getAutoLogin() && !QVPNClientSettings::isAutoStart());
+        QCOMPARE(QVPNClientSettings::getConnection(),
+                 VPNServer({"Automatic", "auto", tavrinAutoHostname()}));
         QCOMPARE(TavrinTestPlatform::storedSettings(), QStringList()); // reading creates nothing
         const VPNServer france{"France", "FR", "fr.tavrin.invalid"};
         const QString password = QStringLiteral("s\u00e9cret");
