@@ -265,6 +265,7 @@ private slots:
         // clang-format on
         for (const auto &[x, row, favorites, current] : clicks) {
             const QRect rect = box.view()->visualRect(box.model()->index(row, 0));
+            QCOMPARE(QPoint(rect.top(), rect.height()), QPoint(41 * row, 41)); // as painted
             QTest::mouseClick(box.view()->viewport(), Qt::LeftButton, {}, {x, rect.center().y()});
             QCOMPARE(box.favoriteServers(), favorites);
             QCOMPARE(box.currentIndex(), current);
