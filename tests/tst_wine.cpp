@@ -17,8 +17,8 @@ QString windowsProgram(const char *path)
     return windowsBuild + '/' + QLatin1String(path);
 }
 
-// Ends every process of the prefix when the run ends (declared after the run and the stand-in,
-// so it goes first).
+// Ends every process of the prefix, the stand-in's too, when the run ends (declared after the
+// run, so it goes first).
 struct WineSession
 {
     ~WineSession()
@@ -44,8 +44,7 @@ private slots:
 
 private:
     void useWine(ProgramRun *run);
-    QString setUp(ProgramRun *run, QTavrinSimProcess *sim, const QStringList &simArguments);
-    QString startSim(ProgramRun *run, QTavrinSimProcess *sim, const QStringList &arguments);
+    QString setUp(ProgramRun *run, bool sim, const QStringList &simArguments = {});
     QProcess *startClient(ProgramRun *run, const QStringList &arguments = {})
     {
         return run->start("wine", QStringList{windowsProgram("app/tavrin-client.exe")} + arguments,
@@ -83,12 +82,13 @@ void tst_Wine::useWine(ProgramRun *run)
     environment.insert("WINEDEBUG", "-all");
     environment.insert("WINEDLLOVERRIDES", "mscoree,mshtml=");
     environment.insert("WINEPATH", m_winePath);
+    run->setSimCommand({"wine", windowsProgram("sim/tavrin-sim.exe")});
     // The Windows program has its own platform plugin.
     environment.remove("QT_QPA_PLATFORM");
     environment.remove("QT_XCB_GL_INTEGRATION");
 }
 
-QString tst_Wine::setUp(ProgramRun *run, QTavrinSimProcess *sim, const QStringList &simArguments)
+QString tst_Wine::setUp(ProgramRun *run, bool sim, const QStringList &simArguments)
 {
     useWine(run);
     const QString error = run->setUp(true, false, {}, true);
@@ -100,17 +100,7 @@ QString tst_Wine::setUp(ProgramRun *run, QTavrinSimProcess *sim, const QStringLi
     run->tool("wineboot", {}, &exitCode);
     if (exitCode != 0)
         return "wineboot did not start the prefix";
-    return sim ? startSim(run, sim, simArguments) : QString();
-}
-
-QString tst_Wine::startSim(ProgramRun *run, QTavrinSimProcess *sim, const QStringList &arguments)
-{
-    sim->process()->setProcessEnvironment(run->environment());
-    if (!sim->start("wine", QStringList{windowsProgram("sim/tavrin-sim.exe")} + arguments,
-                    LongPatience))
-        return sim->errorString();
-    run->environment().insert("TAVRIN_API_HOST", sim->apiHost());
-    return QString();
+    return sim ? run->startSim(simArguments) : QString();
 }
 
 // At Windows' scales (LogPixels, read by every program Wine starts; 100 % last, for later runs)
@@ -130,8 +120,7 @@ void tst_Wine::loginSecondInstanceAndTrayExit()
     QFETCH(int, dpi);
     ProgramRun run;
     run.setScreenSize("1600x1200");
-    QTavrinSimProcess sim;
-    const QString error = setUp(&run, &sim, {"--connect-delay", "50", "--disconnect-delay", "50"});
+    const QString error = setUp(&run, true, {"--connect-delay", "50", "--disconnect-delay", "50"});
     WineSession wine{&run};
     QVERIFY2(error.isEmpty(), qPrintable(error));
     run.tool("wine", {"reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t",
@@ -166,26 +155,23 @@ void tst_Wine::loginSecondInstanceAndTrayExit()
     QVERIFY2(faults.isEmpty(), qPrintable(faults));
     QVERIFY(run.xdotool({"type", "demo"}) && run.key("Tab") && run.xdotool({"type", "demo"})
             && run.key("Return"));
-    const QRegularExpression connected(
-            QStringLiteral("TUNNEL session=%1 state=Connected ").arg(session));
-    QVERIFY2(QTest::qWaitFor([&] { return sim.countLines(connected) > 0; }, LongPatience),
-             qPrintable(sim.lines().join('\n')));
+    QVERIFY2(run.waitForSimLog(QStringLiteral("TUNNEL session=%1 state=Connected ").arg(session)),
+             qPrintable(run.simLog()));
 
     QProcess *second = startClient(&run);
     QVERIFY2(waitForExit(second), "the second instance kept running");
     QCOMPARE(second->exitCode(), 0);
     QCOMPARE(client->state(), QProcess::Running);
-    QVERIFY(!sim.lines().join('\n').contains(QStringLiteral("session=%1").arg(session + 1)));
+    QVERIFY(!run.simLog().contains(QStringLiteral("session=%1").arg(session + 1)));
 
-    // The menu opens a moment after the click and then holds the keyboard; x is Exit's
-    // mnemonic. A key that came too early is lost, as a person's would be: open it again.
-    const auto exitFromMenu = [&] {
-        if (!run.click(trayIcon, 3))
-            return false;
-        QTest::qWait(500);
-        return run.xdotool({"key", "x"}) && client->waitForFinished(2000);
+    // The menu holds the keyboard once it shows; x is Exit's mnemonic. A click that comes
+    // before Wine has the icon ready opens nothing: a person would click again.
+    const auto menuOpens = [&] {
+        const auto shown = [&] { return !run.windows("^tavrin-client$").isEmpty(); };
+        return run.click(trayIcon, 3) && QTest::qWaitFor(shown, 2000);
     };
-    const bool ended = QTest::qWaitFor(exitFromMenu, LongPatience);
+    WAIT_FOR(menuOpens());
+    const bool ended = run.xdotool({"key", "x"}) && waitForExit(client);
     run.screenshot("wine-tray-exit");
     QVERIFY2(ended, "Exit from the tray menu did not end the program");
     QCOMPARE(client->exitCode(), 0);
@@ -204,8 +190,7 @@ void tst_Wine::serviceEnds()
 {
     QFETCH(int, code);
     ProgramRun run;
-    QTavrinSimProcess sim;
-    const QString error = setUp(&run, nullptr, {});
+    const QString error = setUp(&run, false);
     WineSession wine{&run};
     QVERIFY2(error.isEmpty(), qPrintable(error));
     run.tool("wine", {"reg", "delete", "HKCU\\Software\\Tavrin", "/f"}); // asks for credentials
@@ -218,7 +203,7 @@ void tst_Wine::serviceEnds()
             return log.open(QIODevice::ReadOnly) && log.readAll().contains("not there yet");
         };
         WAIT_FOR(waiting());
-        VERIFY_SET_UP(startSim(&run, &sim, {"--close-after-received", "1"}));
+        VERIFY_SET_UP(run.startSim({"--close-after-received", "1"}));
     }
     const QString box = run.waitForWindow("^Connection error$");
     QVERIFY2(!box.isEmpty() && run.xdotool({"windowactivate", "--sync", box}), "no such box");

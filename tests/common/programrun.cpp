@@ -141,7 +141,7 @@ QString ProgramRun::startTrayHost()
 QString ProgramRun::startSim(const QStringList &simArguments)
 {
     m_sim.process()->setProcessEnvironment(m_environment);
-    const bool started = m_sim.start(TavrinTestEnvironment::simProgram(), simArguments,
+    const bool started = m_sim.start(m_simCommand.first(), m_simCommand.mid(1) + simArguments,
                                      LongPatience);
     m_environment.insert("TAVRIN_API_HOST", m_sim.apiHost());
     return started ? QString() : m_sim.errorString();

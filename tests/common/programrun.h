@@ -43,7 +43,8 @@ public:
 
     QString setUp(bool trayHost, bool sim, const QStringList &simArguments = {},
                   bool windowManager = false);
-    void setScreenSize(const QString &size) { m_screenSize = size; } // before the set-up
+    void setScreenSize(const QString &size) { m_screenSize = size; }           // before the set-up
+    void setSimCommand(const QStringList &command) { m_simCommand = command; } // and its program
     QString startX(bool windowManager);
     QString startTrayHost();
     QString startSim(const QStringList &simArguments);
@@ -77,6 +78,7 @@ public:
 
 private:
     QString m_screenSize = "1024x768";
+    QStringList m_simCommand{TavrinTestEnvironment::simProgram()};
     QTemporaryDir m_root{QDir::tempPath() + "/program-run-XXXXXX"};
     QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
     QList<QProcess *> m_processes;
