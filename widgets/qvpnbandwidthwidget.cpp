@@ -1,5 +1,6 @@
 #include "widgets/qvpnbandwidthwidget.h"
 
+#include <QtCore/qmath.h>
 #include <QtGui/qpainter.h>
 #include <QtGui/qpainterpath.h>
 #include <QtGui/qpolygon.h>
@@ -73,6 +74,8 @@ QVPNBandwidthWidget::QVPNBandwidthWidget(QWidget *parent)
     , redDownloadPen(QColor(235, 128, 122, 255), 3)
     , textPen(QColor(128, 128, 128, 255), 3)
 {
+    // The graph covers itself whole: the window beneath it is not painted for its repaints.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     repaintTimer.setSingleShot(true);
     repaintTimer.setInterval(33);
     connect(&repaintTimer, &QTimer::timeout, this, QOverload<>::of(&QWidget::update));
@@ -110,13 +113,37 @@ void QVPNBandwidthWidget::paintEvent(QPaintEvent *event)
 {
     Q_UNUSED(event);
     QPainter painter(this);
-    painter.fillRect(QRect(0, 0, width(), height()), backgroundColor);
-    paintGrid(painter);
+    // At a scale of 125 % or 150 % the graph may sit between screen pixels, where a copied
+    // picture would not fall exactly where the grid drawn in place falls: it is drawn in place.
+    const qreal ratio = devicePixelRatioF();
+    if (ratio == qFloor(ratio)) {
+        painter.setCompositionMode(QPainter::CompositionMode_Source); // the graph is opaque
+        painter.drawImage(0, 0, background());
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    } else {
+        painter.fillRect(QRect(0, 0, width(), height()), backgroundColor);
+        paintGrid(painter);
+    }
     paintBars(painter);
     if (samples.isEmpty())
         return;
     painter.setRenderHint(QPainter::Antialiasing, true);
     paintLegend(painter);
+}
+
+// Drawn once per size and scale rather than at every repaint, a second apart while connected,
+// in the format window surfaces have, so that it is copied rather than blended.
+const QImage &QVPNBandwidthWidget::background()
+{
+    const qreal ratio = devicePixelRatioF();
+    if (backgroundImage.size() != size() * ratio || backgroundImage.devicePixelRatio() != ratio) {
+        backgroundImage = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        backgroundImage.setDevicePixelRatio(ratio);
+        QPainter painter(&backgroundImage);
+        painter.fillRect(QRect(0, 0, width(), height()), backgroundColor);
+        paintGrid(painter);
+    }
+    return backgroundImage;
 }
 
 void QVPNBandwidthWidget::paintGrid(QPainter &painter) const

@@ -5,6 +5,7 @@
 #include <QtCore/qstring.h>
 #include <QtCore/qtimer.h>
 #include <QtGui/qcolor.h>
+#include <QtGui/qimage.h>
 #include <QtGui/qpen.h>
 #include <QtWidgets/qwidget.h>
 
@@ -53,10 +54,12 @@ protected:
 
 private:
     void paintGrid(QPainter &painter) const;
+    const QImage &background();
     void paintBars(QPainter &painter) const;
     void paintLegend(QPainter &painter) const;
 
     QTimer repaintTimer;
+    QImage backgroundImage; // the background and its grid, at the widget's size
     QList<BandwidthSample> samples;
     quint32 maximum;
     QColor backgroundColor;
