@@ -121,8 +121,7 @@ void QVPNBandwidthWidget::paintEvent(QPaintEvent *event)
         painter.drawImage(0, 0, background());
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     } else {
-        painter.fillRect(QRect(0, 0, width(), height()), backgroundColor);
-        paintGrid(painter);
+        paintBackground(painter);
     }
     paintBars(painter);
     if (samples.isEmpty())
@@ -140,16 +139,16 @@ const QImage &QVPNBandwidthWidget::background()
         backgroundImage = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
         backgroundImage.setDevicePixelRatio(ratio);
         QPainter painter(&backgroundImage);
-        painter.fillRect(QRect(0, 0, width(), height()), backgroundColor);
-        paintGrid(painter);
+        paintBackground(painter);
     }
     return backgroundImage;
 }
 
-void QVPNBandwidthWidget::paintGrid(QPainter &painter) const
+void QVPNBandwidthWidget::paintBackground(QPainter &painter) const
 {
     const int w = width();
     const int h = height();
+    painter.fillRect(QRect(0, 0, w, h), backgroundColor);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(gridPen);
     for (int x = 0; x < w; x += gridStep)

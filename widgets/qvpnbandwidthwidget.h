@@ -53,7 +53,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void paintGrid(QPainter &painter) const;
+    void paintBackground(QPainter &painter) const; // and its grid
     const QImage &background();
     void paintBars(QPainter &painter) const;
     void paintLegend(QPainter &painter) const;
