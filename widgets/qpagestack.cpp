@@ -1,12 +1,24 @@
 #include "widgets/qpagestack.h"
 
-#include <QtWidgets/qlayoutitem.h>
+#include <QtWidgets/qlayout.h>
 
 QPageStack::QPageStack(QWidget *parent)
     : QStackedWidget(parent)
 {
     // The stack's hints change with its page.
     connect(this, &QStackedWidget::currentChanged, this, &QWidget::updateGeometry);
+}
+
+int QPageStack::addWidget(QWidget *page)
+{
+    QLayout *layout = page->layout();
+    if (!layout || !layout->isEnabled() || isVisible())
+        return QStackedWidget::addWidget(page);
+    // A disabled layout is not activated; the first show of the page activates it.
+    layout->setEnabled(false);
+    const int index = QStackedWidget::addWidget(page);
+    layout->setEnabled(true);
+    return index;
 }
 
 static QSize withFrame(const QWidget *stack, const QSize &size)

@@ -14,6 +14,13 @@ class QPageStack : public QStackedWidget
 public:
     explicit QPageStack(QWidget *parent = nullptr);
 
+    // QStackedWidget shows the first page it is given at once and lays it out, even in a window
+    // never shown yet; a form that sets its fonts after building its pages would have their
+    // texts measured in fonts they never show. Added here to a stack not on screen, a page is
+    // laid out when it is first shown. (Hides QStackedWidget::addWidget, which a form calls
+    // through this type.)
+    int addWidget(QWidget *page);
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 };
