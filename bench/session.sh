@@ -14,7 +14,7 @@ export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$
     TMPDIR="$work/tmp" QT_QPA_PLATFORM=xcb QT_XCB_GL_INTEGRATION=none
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
 
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>/dev/null &
+Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 -dpi 96 3>"$work/display" 2>/dev/null &
 pids+=($!)
 while [ ! -s "$work/display" ]; do sleep 0.05; done
 export DISPLAY=":$(cat "$work/display")"
