@@ -3,7 +3,10 @@
 #include <QtGui/qimagereader.h>
 #include <QtGui/qpixmap.h>
 
-static const int iconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+// Every size of a window's icon goes to the windowing system with each window (on X11 all of them
+// in one property) and stays in memory as a pixmap: the 256-pixel image alone would hold
+// more than twice all the others together, for launchers, which take the installed icon.
+static const int iconSizes[] = {16, 22, 24, 32, 48, 64, 128};
 
 static QString iconPath(int size)
 {

@@ -7,9 +7,10 @@
 
 #include <thread>
 
-// The program's own icon (window, task bar, window switcher), every size it comes in. Its
-// images are read on a thread of their own, started with the object, while start-up goes on;
-// icon() waits for them and makes the icon, on the application's thread.
+// The program's own icon (window, task bar, window switcher), in the sizes those show it, up to
+// 128 pixels (a 64-pixel switcher at twice the scale). Its images are read on a thread of their
+// own, started with the object, while start-up goes on; icon() waits for them and makes the
+// icon, on the application's thread.
 class TavrinApplicationIcon
 {
 public:

@@ -9,6 +9,8 @@
 #include <QtGui/qwindow.h>
 #include <QtWidgets/qwidget.h>
 
+#include <cstring>
+
 QWindowChrome::QWindowChrome(QWidget *window)
     : QObject(window)
     , m_window(window)
@@ -85,17 +87,19 @@ QRegion QWindowChrome::shapeRegion(const QSize &size)
 {
     const QImage coverage = shapeCoverage(size);
     QRegion region;
+    const int width = size.width();
     for (int y = 0; y < size.height(); ++y) {
         const uchar *line = coverage.constScanLine(y);
         int x = 0;
-        while (x < size.width()) {
+        while (x < width) {
             if (!line[x]) {
                 ++x;
                 continue;
             }
+            // A covered run spans most of a row; its end is looked for a word at a time.
+            const void *end = std::memchr(line + x, 0, size_t(width - x));
             const int start = x;
-            while (x < size.width() && line[x])
-                ++x;
+            x = end ? int(static_cast<const uchar *>(end) - line) : width;
             region += QRect(start, y, x - start, 1);
         }
     }
