@@ -34,6 +34,7 @@ static bool trayAvailable(bool atLogOn)
 
 int main(int argc, char *argv[])
 {
+    setUpMemoryAllocator();
     startSocketLibrary();
     // The fonts are the slowest part of start-up: the system's configuration of them is read
     // from the start, their registration begins as soon as the application object is there.

@@ -8,3 +8,8 @@ void startSocketLibrary()
     WSADATA data;
     ::WSAStartup(0x0202, &data);
 }
+
+void setUpMemoryAllocator()
+{
+    // The process heap is shared by every thread already.
+}
