@@ -24,13 +24,16 @@ QLatencyMonitor::QLatencyMonitor(QIcmpEcho *echo, QObject *parent)
     m_service->moveToThread(m_thread);
     connect(this, &QLatencyMonitor::pingHost, m_service, &QPingService::pingHost);
     connect(m_service, &QPingService::pingResult, this, &QLatencyMonitor::pingResult);
-    m_thread->start();
 }
 
 QLatencyMonitor::~QLatencyMonitor()
 {
     // An echo may block the ping thread for up to a second, name resolution even longer: make
     // the echo give up, let no late result reach us, and give the thread a moment to end.
+    if (!m_thread->isRunning() && !m_thread->isFinished()) {
+        delete m_service; // never started: nothing runs on the thread
+        return;
+    }
     m_service->abort();
     disconnect(m_service, nullptr, this, nullptr);
     disconnect(this, nullptr, m_service, nullptr);
@@ -50,6 +53,9 @@ QLatencyMonitor::~QLatencyMonitor()
 
 void QLatencyMonitor::setHosts(const QStringList &hostnames)
 {
+    // The thread starts with the first list: a program measures nothing until its servers come.
+    if (!m_thread->isRunning() && !m_thread->isFinished())
+        m_thread->start();
     m_hosts = hostnames;
     // A step already due, or the answer of the echo out, goes on with the new list.
     if (!m_echoOut && !m_pause.isActive())
